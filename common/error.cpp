@@ -1,0 +1,27 @@
+#include "common/error.h"
+
+#include <utility>
+
+namespace qor {
+
+Error::Error(long number, std::string source, std::string description)
+    : std::runtime_error(description),
+      number_(number),
+      source_(std::move(source)),
+      description_(std::move(description)) {}
+
+Error::Error(long number, std::string source, std::string description, std::string sqlstate,
+             long native)
+    : std::runtime_error(description),
+      number_(number),
+      source_(std::move(source)),
+      description_(std::move(description)),
+      sqlstate_(std::move(sqlstate)),
+      native_(native) {}
+
+Error Error::Raised(long increment, std::string source, std::string description) const {
+  return Error(number_ + increment, std::move(source), std::move(description), sqlstate_,
+               native_);
+}
+
+}  // namespace qor

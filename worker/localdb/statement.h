@@ -1,0 +1,103 @@
+// One ODBC statement: SQL with bound parameters, and the rows it returns.
+#pragma once
+
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "common/variant.h"
+#include "worker/localdb/odbc.h"
+
+namespace qor::localdb {
+
+class Connection;
+
+// A column of a result or a table, as the driver describes it.
+struct ColumnInfo {
+  std::string name;
+  SQLSMALLINT sql_type = SQL_VARCHAR;
+  SQLULEN size = 0;  // characters for text, digits for numbers
+  SQLSMALLINT decimal_digits = 0;
+  bool nullable = true;
+
+  bool IsText() const;
+  // The longest text the column holds, or 0 when the driver gives no usable limit.
+  std::size_t TextLimit() const;
+};
+
+// Refuses (SQLSTATE 22001) text longer than `column` holds: drivers that do not enforce a
+// length would store it whole, and others would cut it.
+void CheckValueFits(const ColumnInfo& column, const Variant& value, const char* source);
+
+// Parameter values and the buffers that ODBC reads them from. The buffers stay put until the
+// next Assign, so the statement can execute from them.
+class ParameterBuffers {
+ public:
+  // `types`, when given, are the target columns (same length as `values`): a Null then takes the
+  // column's type and text bound for a number column is converted by the driver.
+  void Assign(std::span<const Variant> values, std::span<const ColumnInfo> types = {});
+  // Appends one more group of values (a further row of a multi-row statement).
+  void Append(std::span<const Variant> values, std::span<const ColumnInfo> types = {});
+  void Clear();
+  std::size_t size() const { return slots_.size(); }
+  // Binds every buffer to `statement` as parameters 1..size().
+  void BindTo(const OdbcHandle& statement, const std::string& source);
+
+ private:
+  struct Slot {
+    SQLSMALLINT c_type = SQL_C_CHAR;
+    SQLSMALLINT sql_type = SQL_VARCHAR;
+    SQLULEN column_size = 1;
+    SQLSMALLINT decimal_digits = 0;
+    SQLLEN indicator = 0;
+    std::int64_t integer = 0;
+    double real = 0;
+    SQL_TIMESTAMP_STRUCT timestamp{};
+    std::string text;
+  };
+  std::vector<Slot> slots_;
+};
+
+class Statement {
+ public:
+  // REQUIRES: `connection` is open and outlives the statement.
+  explicit Statement(Connection& connection);
+  ~Statement();
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+
+  void Prepare(const std::string& sql);
+  // Binds the values as the parameters of the prepared (or next direct) statement.
+  void Bind(std::span<const Variant> values, std::span<const ColumnInfo> types = {});
+  ParameterBuffers& parameters() { return parameters_; }
+  // Runs the prepared statement with the bound parameters; returns the rows affected
+  // (-1 when the driver does not know).
+  long long Execute();
+  // Prepares nothing: runs `sql` once with the bound parameters.
+  long long ExecuteDirect(const std::string& sql);
+
+  // The columns of the current result.
+  const std::vector<ColumnInfo>& columns();
+  // Moves to the next row; false at the end of the result.
+  bool Fetch();
+  // The value of column `index` (from 0) of the current row.
+  Variant Get(std::size_t index);
+  // Ends the current result so that the statement can run again.
+  void CloseCursor();
+
+  const OdbcHandle& handle() const { return handle_; }
+
+ private:
+  long long RowCount();
+  void Describe();
+
+  Connection& connection_;
+  OdbcHandle handle_;
+  ParameterBuffers parameters_;
+  std::vector<ColumnInfo> columns_;
+  bool described_ = false;
+  std::string sql_;
+};
+
+}  // namespace qor::localdb
