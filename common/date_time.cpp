@@ -150,8 +150,8 @@ std::optional<DateTime> DateTime::ParseIso(const std::string& text) {
       }
     }
   }
-  if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 ||
-      second < 0 || second >= 61) {
+  if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second < 0 ||
+      second >= 61) {
     return std::nullopt;
   }
   return FromCivil(year, month, day, hour, minute, 0).AddSeconds(std::llround(second));

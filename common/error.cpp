@@ -20,8 +20,7 @@ Error::Error(long number, std::string source, std::string description, std::stri
       native_(native) {}
 
 Error Error::Raised(long increment, std::string source, std::string description) const {
-  return Error(number_ + increment, std::move(source), std::move(description), sqlstate_,
-               native_);
+  return Error(number_ + increment, std::move(source), std::move(description), sqlstate_, native_);
 }
 
 }  // namespace qor

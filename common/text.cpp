@@ -54,8 +54,11 @@ std::size_t Utf8Length(std::string_view text) {
   std::size_t count = 0;
   for (std::size_t i = 0; i < text.size();) {
     unsigned char c = static_cast<unsigned char>(text[i]);
-    std::size_t width = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3
-                                     : (c >> 3) == 0x1E ? 4 : 1;
+    std::size_t width = c < 0x80           ? 1
+                        : (c >> 5) == 0x6  ? 2
+                        : (c >> 4) == 0xE  ? 3
+                        : (c >> 3) == 0x1E ? 4
+                                           : 1;
     bool valid = i + width <= text.size();
     for (std::size_t k = 1; valid && k < width; ++k) {
       valid = (static_cast<unsigned char>(text[i + k]) >> 6) == 0x2;

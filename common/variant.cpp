@@ -29,9 +29,7 @@ std::optional<double> ParseNumber(const std::string& text) {
 
 }  // namespace
 
-bool Variant::IsNumeric() const {
-  return kind() == Kind::kInteger || kind() == Kind::kDouble;
-}
+bool Variant::IsNumeric() const { return kind() == Kind::kInteger || kind() == Kind::kDouble; }
 
 std::int64_t Variant::ToInteger() const {
   switch (kind()) {

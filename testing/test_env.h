@@ -14,7 +14,9 @@ namespace qor::testing {
 
 enum class Backend { kSqlite, kPostgres };
 
-inline const char* BackendName(Backend b) { return b == Backend::kSqlite ? "SQLite" : "PostgreSQL"; }
+inline const char* BackendName(Backend b) {
+  return b == Backend::kSqlite ? "SQLite" : "PostgreSQL";
+}
 // Names the backend in test names and failure messages.
 inline void PrintTo(Backend b, std::ostream* os) { *os << BackendName(b); }
 inline const std::vector<Backend>& AllBackends() {

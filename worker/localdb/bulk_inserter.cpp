@@ -33,8 +33,8 @@ class OdbcBulkInserter : public BulkInserter {
       if (!names_.empty()) names_ += ", ";
       names_ += it->name;
     }
-    rows_per_statement_ = std::clamp<std::size_t>(rows_per_statement, 1,
-                                                  std::max<std::size_t>(1, kMaxParameters / types_.size()));
+    rows_per_statement_ = std::clamp<std::size_t>(
+        rows_per_statement, 1, std::max<std::size_t>(1, kMaxParameters / types_.size()));
     batch_.Prepare(InsertSql(rows_per_statement_));
   }
 
@@ -45,7 +45,7 @@ class OdbcBulkInserter : public BulkInserter {
                       std::to_string(types_.size()) + " columns of " + table_);
     }
     for (std::size_t i = 0; i < row.size(); ++i) CheckValueFits(types_[i], row[i], "BulkInserter");
-    pending_.insert(pending_.end(), row.begin(), row.end());
+    buffers_.Append(row, types_);
     ++pending_rows_;
     if (pending_rows_ == rows_per_statement_) WriteBatch(batch_);
   }
@@ -74,16 +74,12 @@ class OdbcBulkInserter : public BulkInserter {
   }
 
   void WriteBatch(Statement& statement) {
-    ParameterBuffers& buffers = statement.parameters();
-    buffers.Clear();
-    for (std::size_t r = 0; r < pending_rows_; ++r) {
-      buffers.Append(std::span<const Variant>(pending_).subspan(r * types_.size(), types_.size()),
-                     types_);
-    }
     SQLFreeStmt(statement.handle().get(), SQL_RESET_PARAMS);
-    buffers.BindTo(statement.handle(), "BulkInserter");
+    buffers_.BindTo(statement.handle(), "BulkInserter");
     std::size_t rows = pending_rows_;
-    pending_.clear();
+    // The batch is gone whether or not the driver takes it; its error reports these rows.
+    // Clear keeps the memory that the execute below reads.
+    buffers_.Clear();
     pending_rows_ = 0;
     statement.Execute();
     written_ += static_cast<long long>(rows);
@@ -95,7 +91,8 @@ class OdbcBulkInserter : public BulkInserter {
   std::vector<ColumnInfo> types_;
   std::size_t rows_per_statement_ = 1;
   Statement batch_;
-  std::vector<Variant> pending_;
+  // The values of the rows not yet written, already in the form ODBC reads them from.
+  ParameterBuffers buffers_;
   std::size_t pending_rows_ = 0;
   long long written_ = 0;
 };
@@ -103,7 +100,8 @@ class OdbcBulkInserter : public BulkInserter {
 }  // namespace
 
 std::size_t PreferredRowsPerStatement(Dialect dialect, std::size_t column_count) {
-  std::size_t cap = std::max<std::size_t>(1, kMaxParameters / std::max<std::size_t>(1, column_count));
+  std::size_t cap =
+      std::max<std::size_t>(1, kMaxParameters / std::max<std::size_t>(1, column_count));
   switch (dialect) {
     case Dialect::kPostgres:
       return std::min<std::size_t>(100, cap);
@@ -121,8 +119,7 @@ std::unique_ptr<BulkInserter> MakeBulkInserter(Connection& connection, const std
                               PreferredRowsPerStatement(connection.dialect(), columns.size()));
 }
 
-std::unique_ptr<BulkInserter> MakeOdbcBulkInserter(Connection& connection,
-                                                   const std::string& table,
+std::unique_ptr<BulkInserter> MakeOdbcBulkInserter(Connection& connection, const std::string& table,
                                                    const std::vector<std::string>& columns,
                                                    std::size_t rows_per_statement) {
   return std::make_unique<OdbcBulkInserter>(connection, table, columns, rows_per_statement);

@@ -38,8 +38,7 @@ std::unique_ptr<BulkInserter> MakeBulkInserter(Connection& connection, const std
 
 // The ODBC inserter with a chosen number of rows per statement (a multi-row VALUES list when
 // more than one); the benchmark compares the choices.
-std::unique_ptr<BulkInserter> MakeOdbcBulkInserter(Connection& connection,
-                                                   const std::string& table,
+std::unique_ptr<BulkInserter> MakeOdbcBulkInserter(Connection& connection, const std::string& table,
                                                    const std::vector<std::string>& columns,
                                                    std::size_t rows_per_statement);
 

@@ -16,15 +16,18 @@ class BulkInserterTest : public ::testing::TestWithParam<Backend> {
 
   static std::vector<Variant> OrderRow(int i) {
     // Every kind of value the copies write, Nulls among them.
-    return {"O" + std::to_string(i),
-            i % 3 == 0 ? Variant() : Variant(DateTime::FromCivil(2026, 1, 1 + i % 28, i % 24, 30, i % 60)),
-            i % 5 == 0 ? Variant() : Variant(std::string("Kunde ") + (i % 2 ? "Müller" : "O'Brien")),
-            static_cast<long long>(i % 2),
-            1.5 * i,
-            i % 7 == 0 ? Variant() : Variant(i)};
+    return {
+        "O" + std::to_string(i),
+        i % 3 == 0 ? Variant()
+                   : Variant(DateTime::FromCivil(2026, 1, 1 + i % 28, i % 24, 30, i % 60)),
+        i % 5 == 0 ? Variant() : Variant(std::string("Kunde ") + (i % 2 ? "Müller" : "O'Brien")),
+        static_cast<long long>(i % 2),
+        1.5 * i,
+        i % 7 == 0 ? Variant() : Variant(i)};
   }
   static const std::vector<std::string>& OrderColumns() {
-    static const std::vector<std::string> columns = {"orno", "ordt", "stna", "blyn", "ordu", "minu"};
+    static const std::vector<std::string> columns = {"orno", "ordt", "stna",
+                                                     "blyn", "ordu", "minu"};
     return columns;
   }
 
@@ -50,8 +53,8 @@ TEST_P(BulkInserterTest, WritesEveryRowExactlyWhateverTheBatchSize) {
       std::vector<Variant> expected = OrderRow(i);
       const auto& got = by_key["O" + std::to_string(i)];
       for (std::size_t k = 0; k < expected.size(); ++k) {
-        EXPECT_EQ(got[k], expected[k]) << "row " << i << " column " << OrderColumns()[k] << ": "
-                                        << DebugString(got[k]);
+        EXPECT_EQ(got[k], expected[k])
+            << "row " << i << " column " << OrderColumns()[k] << ": " << DebugString(got[k]);
       }
     }
   }

@@ -84,8 +84,8 @@ std::string Connection::DefaultDatabase() const {
   }
   char buffer[512] = {0};
   SQLINTEGER length = 0;
-  if (Succeeded(SQLGetConnectAttr(dbc.get(), SQL_ATTR_CURRENT_CATALOG, buffer, sizeof buffer,
-                                  &length))) {
+  if (Succeeded(
+          SQLGetConnectAttr(dbc.get(), SQL_ATTR_CURRENT_CATALOG, buffer, sizeof buffer, &length))) {
     return buffer;
   }
   return GetInfoText(dbc, SQL_DATABASE_NAME);
@@ -110,8 +110,8 @@ void Connection::SetDefaultDatabase(const std::string& name) {
   } else if (dialect_ == Dialect::kPostgres) {
     cs.Set("Database", name);
   } else {
-    Check(SQLSetConnectAttr(dbc.get(), SQL_ATTR_CURRENT_CATALOG,
-                            const_cast<char*>(name.c_str()), SQL_NTS),
+    Check(SQLSetConnectAttr(dbc.get(), SQL_ATTR_CURRENT_CATALOG, const_cast<char*>(name.c_str()),
+                            SQL_NTS),
           dbc, "Connection.DefaultDatabase");
     return;
   }
@@ -178,8 +178,8 @@ void Connection::Rollback() {
   if (!in_transaction_) return;
   in_transaction_ = false;
   SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, dbc.get(), SQL_ROLLBACK);
-  SQLSetConnectAttr(dbc.get(), SQL_ATTR_AUTOCOMMIT,
-                    reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0);
+  SQLSetConnectAttr(dbc.get(), SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON),
+                    0);
   Check(rc, dbc, "Connection.RollbackTrans");
 }
 

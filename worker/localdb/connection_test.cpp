@@ -51,8 +51,8 @@ TEST_P(ConnectionTest, DefaultDatabaseReadsBackAndSwitches) {
   EXPECT_EQ(other_connection->Query("SELECT comp FROM tscompany").size(), 1u);
   // A database that does not exist fails, and the connection stays where it was.
   Error e = CaughtError([&] { c->SetDefaultDatabase("no_such_database_x"); });
-  EXPECT_EQ(e.source(), GetParam() == Backend::kSqlite ? "Connection.DefaultDatabase"
-                                                       : "Connection.Open");
+  EXPECT_EQ(e.source(),
+            GetParam() == Backend::kSqlite ? "Connection.DefaultDatabase" : "Connection.Open");
   EXPECT_EQ(c->DefaultDatabase(), other.name());
 }
 

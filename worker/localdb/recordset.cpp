@@ -28,7 +28,8 @@ void Recordset::RequireOpen(const char* operation) const {
 void Recordset::Open(Connection& connection, const std::string& source, CommandType type,
                      std::span<const Variant> parameters) {
   if (connection_) {
-    throw Error(kDatabaseError, "Recordset.Open", "Operation is not allowed when the object is open");
+    throw Error(kDatabaseError, "Recordset.Open",
+                "Operation is not allowed when the object is open");
   }
   rows_.clear();
   position_ = 0;
@@ -220,9 +221,9 @@ void Recordset::Insert(Row& row) {
     values.push_back(row.values[i]);
     types.push_back(columns_[i]);
   }
-  std::string sql = names.empty() ? "INSERT INTO " + table_ + " DEFAULT VALUES"
-                                  : "INSERT INTO " + table_ + " (" + names + ") VALUES (" +
-                                        marks + ")";
+  std::string sql = names.empty()
+                        ? "INSERT INTO " + table_ + " DEFAULT VALUES"
+                        : "INSERT INTO " + table_ + " (" + names + ") VALUES (" + marks + ")";
   Statement statement(*connection_);
   if (!values.empty()) statement.Bind(values, types);
   statement.ExecuteDirect(sql);
@@ -260,12 +261,13 @@ void Recordset::UpdateExisting(Row& row) {
   }
   Statement statement(*connection_);
   statement.Bind(values, types);
-  long long affected = statement.ExecuteDirect("UPDATE " + table_ + " SET " + sets + " WHERE " +
-                                               where);
+  long long affected =
+      statement.ExecuteDirect("UPDATE " + table_ + " SET " + sets + " WHERE " + where);
   if (affected == 0) {
     throw Error(kDatabaseError, "Recordset.Update",
                 "Row cannot be located for updating: it was changed or deleted since it was "
-                "read from " + table_);
+                "read from " +
+                    table_);
   }
 }
 

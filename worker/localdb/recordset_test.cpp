@@ -14,8 +14,9 @@ using CommandType = Recordset::CommandType;
 class RecordsetTest : public ::testing::TestWithParam<Backend> {
  protected:
   RecordsetTest() : db_(GetParam()), c_(db_.Connect()) {
-    c_->Execute("INSERT INTO tstables (tablename, reqd, syme, freq, in_use) VALUES "
-                "('tsmdm030', 1, 2, 5, 0), ('tscfg220', 0, NULL, NULL, 1)");
+    c_->Execute(
+        "INSERT INTO tstables (tablename, reqd, syme, freq, in_use) VALUES "
+        "('tsmdm030', 1, 2, 5, 0), ('tscfg220', 0, NULL, NULL, 1)");
   }
   TestDatabase db_;
   std::unique_ptr<Connection> c_;

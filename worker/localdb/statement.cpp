@@ -60,10 +60,16 @@ std::size_t ColumnInfo::TextLimit() const {
   return static_cast<std::size_t>(size);
 }
 
-void ParameterBuffers::Clear() { slots_.clear(); }
+ParameterBuffers::Slot& ParameterBuffers::NextSlot() {
+  if (used_ == slots_.size()) slots_.emplace_back();
+  Slot& s = slots_[used_++];
+  s.decimal_digits = 0;
+  s.text.clear();  // keeps its capacity for the next text
+  return s;
+}
 
 void ParameterBuffers::Assign(std::span<const Variant> values, std::span<const ColumnInfo> types) {
-  slots_.clear();
+  Clear();
   Append(values, types);
 }
 
@@ -71,7 +77,7 @@ void ParameterBuffers::Append(std::span<const Variant> values, std::span<const C
   for (std::size_t i = 0; i < values.size(); ++i) {
     const Variant& v = values[i];
     const ColumnInfo* column = i < types.size() ? &types[i] : nullptr;
-    Slot& s = slots_.emplace_back();
+    Slot& s = NextSlot();
     switch (v.kind()) {
       case Variant::Kind::kNull:
         s.c_type = SQL_C_CHAR;
@@ -113,7 +119,7 @@ void ParameterBuffers::Append(std::span<const Variant> values, std::span<const C
         // Text bound for a column of another type is converted by the driver, which then
         // sends it typed for that column.
         s.sql_type = column && !column->IsText() ? column->sql_type : SQL_VARCHAR;
-        s.text = *v.AsText();
+        s.text.assign(*v.AsText());
         s.column_size = s.text.empty() ? 1 : s.text.size();
         if (column && !column->IsText()) {
           s.column_size = column->size > 0 ? column->size : s.column_size;
@@ -126,7 +132,7 @@ void ParameterBuffers::Append(std::span<const Variant> values, std::span<const C
 }
 
 void ParameterBuffers::BindTo(const OdbcHandle& statement, const std::string& source) {
-  for (std::size_t i = 0; i < slots_.size(); ++i) {
+  for (std::size_t i = 0; i < used_; ++i) {
     Slot& s = slots_[i];
     SQLPOINTER data = nullptr;
     SQLLEN buffer_length = 0;
@@ -189,8 +195,8 @@ long long Statement::Execute() {
 long long Statement::ExecuteDirect(const std::string& sql) {
   sql_ = sql;
   described_ = false;
-  SQLRETURN rc = SQLExecDirect(
-      handle_.get(), reinterpret_cast<SQLCHAR*>(const_cast<char*>(sql.c_str())), SQL_NTS);
+  SQLRETURN rc = SQLExecDirect(handle_.get(),
+                               reinterpret_cast<SQLCHAR*>(const_cast<char*>(sql.c_str())), SQL_NTS);
   Check(rc, handle_, "Statement.Execute");
   return rc == SQL_NO_DATA ? 0 : RowCount();
 }
@@ -250,8 +256,8 @@ Variant Statement::Get(std::size_t index) {
     }
     case SQL_BIT: {
       unsigned char value = 0;
-      Check(SQLGetData(handle_.get(), number, SQL_C_BIT, &value, sizeof value, &indicator),
-            handle_, "Statement.Get");
+      Check(SQLGetData(handle_.get(), number, SQL_C_BIT, &value, sizeof value, &indicator), handle_,
+            "Statement.Get");
       if (indicator == SQL_NULL_DATA) return Variant();
       return Variant(value != 0);
     }
@@ -303,10 +309,10 @@ Variant Statement::Get(std::size_t index) {
         if (rc == SQL_NO_DATA) break;
         Check(rc, handle_, "Statement.Get");
         if (indicator == SQL_NULL_DATA) return Variant();
-        std::size_t got = (indicator == SQL_NO_TOTAL ||
-                           indicator >= static_cast<SQLLEN>(sizeof buffer))
-                              ? sizeof buffer - 1
-                              : static_cast<std::size_t>(indicator);
+        std::size_t got =
+            (indicator == SQL_NO_TOTAL || indicator >= static_cast<SQLLEN>(sizeof buffer))
+                ? sizeof buffer - 1
+                : static_cast<std::size_t>(indicator);
         text.append(buffer, got);
         if (rc == SQL_SUCCESS) break;
       }

@@ -39,8 +39,9 @@ class ParameterBuffers {
   void Assign(std::span<const Variant> values, std::span<const ColumnInfo> types = {});
   // Appends one more group of values (a further row of a multi-row statement).
   void Append(std::span<const Variant> values, std::span<const ColumnInfo> types = {});
-  void Clear();
-  std::size_t size() const { return slots_.size(); }
+  // Forgets the values but keeps the buffers' memory for the next ones.
+  void Clear() { used_ = 0; }
+  std::size_t size() const { return used_; }
   // Binds every buffer to `statement` as parameters 1..size().
   void BindTo(const OdbcHandle& statement, const std::string& source);
 
@@ -56,7 +57,10 @@ class ParameterBuffers {
     SQL_TIMESTAMP_STRUCT timestamp{};
     std::string text;
   };
+  Slot& NextSlot();
+
   std::vector<Slot> slots_;
+  std::size_t used_ = 0;
 };
 
 class Statement {
