@@ -1,5 +1,6 @@
 #include "common/error.h"
 
+#include <new>
 #include <utility>
 
 namespace qor {
@@ -21,6 +22,20 @@ Error::Error(long number, std::string source, std::string description, std::stri
 
 Error Error::Raised(long increment, std::string source, std::string description) const {
   return Error(number_ + increment, std::move(source), std::move(description), sqlstate_, native_);
+}
+
+Error CurrentError() {
+  try {
+    throw;
+  } catch (const Error& e) {
+    return e;
+  } catch (const std::bad_alloc&) {
+    return Error(7, "QOR sync", "Out of memory");
+  } catch (const std::exception& e) {
+    return Error(51, "QOR sync", std::string("Internal error: ") + e.what());
+  } catch (...) {
+    return Error(51, "QOR sync", "Internal error of an unknown kind");
+  }
 }
 
 }  // namespace qor

@@ -35,4 +35,8 @@ class Error : public std::runtime_error {
   long native_ = 0;
 };
 
+// The exception being handled (call only inside a catch block) as an Error: an Error as it is,
+// anything else with a number and a description that say what it was.
+Error CurrentError();
+
 }  // namespace qor

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <variant>
 
@@ -55,6 +56,8 @@ class Variant {
 
 // For test failure messages: the kind and the value.
 std::string DebugString(const Variant& v);
+// Lets test frameworks print a Variant.
+inline void PrintTo(const Variant& v, std::ostream* os) { *os << DebugString(v); }
 
 // Rounds to `decimals` places; a value exactly halfway goes to the even last digit, judged on
 // the decimal value as written (1.125 gives 1.12, 1.375 gives 1.38).
