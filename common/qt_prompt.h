@@ -14,6 +14,9 @@ class QtPrompt : public Prompt {
   // The boxes are modal to `parent` (none: to the application). REQUIRES: a QApplication.
   QtPrompt(QWidget* parent, QString program_name);
 
+  // The window the boxes belong to from now on (a window that needs the prompt to be built).
+  void SetParent(QWidget* parent) { parent_ = parent; }
+
   void ShowMessage(std::string_view text, MessageIcon icon) override;
   Answer AskYesNo(std::string_view text, std::string_view title, Answer default_answer) override;
 

@@ -46,7 +46,12 @@ Answer TerminalPrompt::AskYesNo(std::string_view text, std::string_view title,
   std::string prefix = title.empty() ? std::string() : std::string(title) + ": ";
   WriteLines(prefix, text);
   const char* choices = default_answer == Answer::kYes ? "[Y/n]" : "[y/N]";
-  while (in_ != nullptr) {
+  if (in_ == nullptr) {
+    // Nobody can answer: No leaves things as they are.
+    out_ << program_name_ << ": no terminal to answer the question; answered No" << std::endl;
+    return Answer::kNo;
+  }
+  while (true) {
     out_ << program_name_ << ": " << choices << ' ' << std::flush;
     std::string line;
     if (!std::getline(*in_, line)) {
@@ -58,7 +63,6 @@ Answer TerminalPrompt::AskYesNo(std::string_view text, std::string_view title,
     if (answer == "y" || answer == "yes") return Answer::kYes;
     if (answer == "n" || answer == "no") return Answer::kNo;
   }
-  // Nobody can answer: No leaves things as they are.
   out_ << program_name_ << ": no answer could be read; answered No" << std::endl;
   return Answer::kNo;
 }
