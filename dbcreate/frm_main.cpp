@@ -2,7 +2,7 @@
 
 #include <QApplication>
 #include <QFocusEvent>
-#include <QTimer>
+#include <algorithm>
 #include <filesystem>
 
 namespace qor::dbcreate {
@@ -12,7 +12,12 @@ namespace {
 template <typename W>
 W* Place(W* widget, const char* name, int left, int top, int width, int height) {
   widget->setObjectName(name);
-  widget->setGeometry(Twips(left), Twips(top), Twips(width), Twips(height));
+  int pixels = Twips(width);
+  // A caption keeps its place but is never cut: the design's face was narrower than ours.
+  if (qobject_cast<QLabel*>(widget) != nullptr || qobject_cast<QCheckBox*>(widget) != nullptr) {
+    pixels = std::max(pixels, widget->sizeHint().width());
+  }
+  widget->setGeometry(Twips(left), Twips(top), pixels, Twips(height));
   return widget;
 }
 
@@ -37,6 +42,10 @@ frmMain::frmMain(Prompt& prompt, CreateAction create, FileChooser choose_file, Q
   setObjectName("frmMain");
   setWindowTitle("Create Database and DSN");
   setFixedSize(Twips(5235), Twips(6120));
+  // The places were laid out for a small 8-point face; a larger one would cut the captions.
+  QFont small = font();
+  small.setPointSize(8);
+  setFont(small);
   BuildControls();
   SetTabOrder();
 
@@ -83,7 +92,12 @@ void frmMain::BuildControls() {
   cmdCreate = Place(new QPushButton("&Create", this), "cmdCreate", 840, 5400, 1335, 375);
   cmdCancel = Place(new QPushButton("Cl&ose", this), "cmdCancel", 3000, 5400, 1335, 375);
 
-  // The check boxes sit on their frames' top edges, over where a caption would be.
+  // The check boxes sit on their frames' top edges, over where a caption would be; the
+  // caption starts under the box so that none of it shows beside it.
+  for (QGroupBox* frame : {FrameDatabase, FrameLogon}) {
+    frame->setStyleSheet(
+        QString("QGroupBox::title { subcontrol-origin: margin; left: %1px; }").arg(Twips(120)));
+  }
   for (QCheckBox* box : {CheckDatabase, CheckDSN}) {
     box->setAutoFillBackground(true);
     box->raise();
@@ -159,7 +173,8 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
       if (moved_on && watched == Field(field)) {
         // Checked once the focus has settled, so that a message box never opens in the middle
         // of the focus change.
-        QTimer::singleShot(0, this, [this, field] { Field_LostFocus(field); });
+        QMetaObject::invokeMethod(
+            this, [this, field] { Field_LostFocus(field); }, Qt::QueuedConnection);
       }
     }
   }
