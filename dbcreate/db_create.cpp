@@ -93,7 +93,8 @@ DbCreateOutcome clsDbCreate::KilnbaseAndDSN(std::string ServerName, std::string 
       // Every name is checked before anything is created, the DSN's too.
       ServerAddress address = ServerAddress::Parse(ServerName);
       CheckNames(address, UserName, DatabaseName, DSNName, CreateDsn && !Trim(DSNName).empty());
-      CreateDatabaseAndTables(ServerName, UserName, PassWord, DatabaseName, SqlScript, outcome);
+      CreateDatabaseAndTables(address, ServerName, UserName, PassWord, DatabaseName, SqlScript,
+                              outcome);
     } catch (const std::exception& e) {
       prompt_.ShowMessage(FailureMessage(outcome, Description(e)), MessageIcon::kNone);
       outcome.failed = true;
@@ -109,11 +110,11 @@ DbCreateOutcome clsDbCreate::KilnbaseAndDSN(std::string ServerName, std::string 
   return outcome;
 }
 
-void clsDbCreate::CreateDatabaseAndTables(const std::string& ServerName,
+void clsDbCreate::CreateDatabaseAndTables(const ServerAddress& address,
+                                          const std::string& ServerName,
                                           const std::string& UserName, const std::string& PassWord,
                                           const std::string& DatabaseName,
                                           const std::string& SqlScript, DbCreateOutcome& outcome) {
-  ServerAddress address = ServerAddress::Parse(ServerName);
   std::string tool = address.ScriptToolName();
   FindToolsFolder(tool);  // before any connection: without the tool nothing can be filled
   std::unique_ptr<DatabaseServer> server = MakeDatabaseServer(address, UserName, PassWord);

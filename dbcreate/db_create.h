@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "common/prompt.h"
+#include "dbcreate/server_address.h"
 
 namespace qor::dbcreate {
 
@@ -52,16 +53,20 @@ class clsDbCreate {
 
   DbCreateOutcome KilnbaseAndDSN(const DbCreateArguments& arguments);
 
-  // The failure message for a failure with `description` after the steps in `progress`.
+  // The failure message for a failure with `description` after the steps in `progress`: while
+  // the call has not added the database, "Database Creation Failed "; once added but before
+  // the script ran to its end, "Databse Created, but Table insertion failed "; later, "System
+  // DSN entry Failed ".
   static std::string FailureMessage(const DbCreateOutcome& progress, std::string_view description);
   // The summary of a call that did not fail; empty when nothing was done.
   static std::string SummaryMessage(const DbCreateOutcome& outcome, const std::string& DatabaseName,
                                     const std::string& ServerName, const std::string& DSNName);
 
  private:
-  void CreateDatabaseAndTables(const std::string& ServerName, const std::string& UserName,
-                               const std::string& PassWord, const std::string& DatabaseName,
-                               const std::string& SqlScript, DbCreateOutcome& outcome);
+  void CreateDatabaseAndTables(const ServerAddress& address, const std::string& ServerName,
+                               const std::string& UserName, const std::string& PassWord,
+                               const std::string& DatabaseName, const std::string& SqlScript,
+                               DbCreateOutcome& outcome);
   // The DSN writer: shows its own failure and returns whether it completed.
   bool WriteDsn(const std::string& ServerName, const std::string& UserName,
                 const std::string& DatabaseName, const std::string& DSNName);
