@@ -8,12 +8,12 @@
 namespace qor::dbcreate {
 namespace {
 
-// Controls are placed as the design gives them, in twips relative to their container.
+// Places and sizes are given in twips, relative to the control's container.
 template <typename W>
 W* Place(W* widget, const char* name, int left, int top, int width, int height) {
   widget->setObjectName(name);
   int pixels = Twips(width);
-  // A caption keeps its place but is never cut: the design's face was narrower than ours.
+  // A caption keeps its place but is never cut: the places were laid out for a narrower face.
   if (qobject_cast<QLabel*>(widget) != nullptr || qobject_cast<QCheckBox*>(widget) != nullptr) {
     pixels = std::max(pixels, widget->sizeHint().width());
   }

@@ -14,7 +14,7 @@ constexpr std::string_view kSqlitePrefix = "sqlite:";
 constexpr std::size_t kMaxPostgresName = 63;
 
 // Characters that end or escape a quoted SQL name or text, a connection string's value, an
-// odbc.ini section or key, or a Windows-style path.
+// odbc.ini section or key, or a path (the backslash).
 constexpr std::string_view kBreakingCharacters = "'\"`;[]{}=\\";
 
 std::string Describe(char c) {

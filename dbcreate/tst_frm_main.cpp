@@ -117,7 +117,7 @@ class TestFrmMain : public QObject {
     auto px = [](int t) { return qRound(t / 15.0); };
     QRect designed(px(twips.x()), px(twips.y()), px(twips.width()), px(twips.height()));
     if (qobject_cast<QLabel*>(w) != nullptr || qobject_cast<QCheckBox*>(w) != nullptr) {
-      // A caption stays in its place and is never cut by a face wider than the design's.
+      // A caption stays in its place and is never cut by a face wider than the one laid out for.
       QCOMPARE(w->pos(), designed.topLeft());
       QCOMPARE(w->height(), designed.height());
       QVERIFY(w->width() >= designed.width());
