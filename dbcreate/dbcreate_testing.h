@@ -1,0 +1,52 @@
+// What the tests of Kilnbase share: the tables the schema script creates, the servers of the
+// test run, private ODBC configurations and environment variables set for one test.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "worker/localdb/connection.h"
+
+namespace qor::dbcreate::testing {
+
+// The tables that the local database's script creates, sorted, read from the script itself.
+std::vector<std::string> ScriptTables();
+// The tables of the database a connection reaches, sorted.
+std::vector<std::string> TablesOf(localdb::Connection& connection);
+
+// "127.0.0.1:PORT", the PostgreSQL server of the test run.
+std::string PostgresServerName();
+bool PostgresDatabaseExists(const std::string& name);
+// Drops the database; a missing one is no error.
+void DropPostgresDatabase(const std::string& name);
+
+// An ODBC configuration folder holding a copy of the test run's odbcinst.ini (`odbcinst_ini`
+// replaces its text when given) and, when `with_odbc_ini`, of its odbc.ini (the DSNs that reach
+// the test run's servers).
+void MakeOdbcConfig(const std::filesystem::path& folder, bool with_odbc_ini,
+                    const std::optional<std::string>& odbcinst_ini = std::nullopt);
+
+// The keys of one section of an ini file, as written (tests read the file as text, so that
+// nothing is taken from a cache of the installer library).
+std::vector<std::pair<std::string, std::string>> IniSection(const std::filesystem::path& file,
+                                                            const std::string& section);
+
+// Sets (or, given none, removes) an environment variable until the end of the scope.
+class ScopedEnv {
+ public:
+  ScopedEnv(std::string name, const std::optional<std::string>& value);
+  ~ScopedEnv();
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  std::string name_;
+  std::optional<std::string> previous_;
+};
+
+// Writes an executable shell script.
+void WriteProgram(const std::filesystem::path& file, const std::string& text);
+
+}  // namespace qor::dbcreate::testing
