@@ -71,4 +71,16 @@ class ComponentFactory {
 // The error for a member that `class_id` does not have.
 [[noreturn]] void ThrowUnknownMember(const std::string& class_id, std::string_view member);
 
+// Numbers of the errors that the component layer raises (source "ERP"), as the components'
+// own platform numbers them.
+inline constexpr long kErpTypeMismatch = 13;     // a value of the wrong kind, an object as value
+inline constexpr long kErpUnknownClass = 429;    // no component has that class identifier
+inline constexpr long kErpUnknownMember = 438;   // the class has no such member
+inline constexpr long kErpWrongArguments = 450;  // wrong number of arguments or invalid value
+inline constexpr long kErpError = 440;           // any other failure of a component or the store
+
+// The error for a member called with arguments it cannot take.
+[[noreturn]] void ThrowWrongArguments(const std::string& class_id, std::string_view member,
+                                      const std::string& why);
+
 }  // namespace qor::erp
