@@ -24,6 +24,18 @@ const Variant& Value::variant() const {
                   "' where a plain value was expected");
 }
 
+bool operator==(const Value& a, const Value& b) {
+  if (a.IsObject() || b.IsObject()) return a.IsObject() && b.IsObject() && a.object() == b.object();
+  return a.variant() == b.variant();
+}
+
+std::string DebugString(const Value& v) {
+  if (!v.IsObject()) return qor::DebugString(v.variant());
+  return v.object() ? "object of class " + v.object()->class_id() : "no object";
+}
+
+void PrintTo(const Value& v, std::ostream* os) { *os << DebugString(v); }
+
 void ThrowUnknownMember(const std::string& class_id, std::string_view member) {
   throw Error(kErpUnknownMember, "ERP",
               "Class '" + class_id + "' has no member '" + std::string(member) + "'");

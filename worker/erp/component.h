@@ -7,6 +7,7 @@
 #pragma once
 
 #include <memory>
+#include <ostream>
 #include <span>
 #include <string>
 #include <string_view>
@@ -40,6 +41,9 @@ class Value {
   // The plain value; an object gives an Error (number 13, source "ERP").
   const Variant& variant() const;
 
+  // Plain values compare as Variants do; objects by identity.
+  friend bool operator==(const Value& a, const Value& b);
+
  private:
   std::variant<Variant, ObjectPtr> value_;
 };
@@ -67,6 +71,10 @@ class ComponentFactory {
   // An unknown class identifier raises an Error whose description names it.
   virtual ObjectPtr Create(std::string_view class_id) = 0;
 };
+
+// For test failure messages: the plain value, or the object's class.
+std::string DebugString(const Value& v);
+void PrintTo(const Value& v, std::ostream* os);
 
 // The error for a member that `class_id` does not have.
 [[noreturn]] void ThrowUnknownMember(const std::string& class_id, std::string_view member);
