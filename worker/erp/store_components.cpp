@@ -163,10 +163,10 @@ class StoreManager : public Object {
     std::string order;
     for (const std::string& k : table_.keys)
       order += (order.empty() ? "" : ", ") + QuoteIdentifier(k);
-    auto statement = std::make_unique<localdb::Statement>(session->connection());
-    statement->Bind(parameters);
-    statement->ExecuteDirect("SELECT " + ColumnList(table_) + " FROM " + table_.table + where +
-                             " ORDER BY " + order);
+    auto statement = OpenStreamingQuery(
+        *session,
+        "SELECT " + ColumnList(table_) + " FROM " + table_.table + where + " ORDER BY " + order,
+        parameters);
     return Value(
         ObjectPtr(std::make_shared<StoreEnumeration>(session, table_, std::move(statement))));
   }
@@ -321,9 +321,7 @@ class StoreAuditReader : public Enumeration {
       sql += " AND tm <= ?";
       parameters.emplace_back(static_cast<long long>(*to));
     }
-    statement_ = std::make_unique<localdb::Statement>(session_->connection());
-    statement_->Bind(parameters);
-    statement_->ExecuteDirect(sql + " ORDER BY seq");
+    statement_ = OpenStreamingQuery(*session_, sql + " ORDER BY seq", parameters);
   }
 
   const TableDef* table_ = nullptr;

@@ -70,7 +70,8 @@ TEST_P(StoreTest, ListRangesAtTheirBounds) {
           {{"cstp", "ZZ"}},
           {{"cstp", "ZZZ"}},
           {{"cstp", "a"}},
-          {{"cstp", "0"}}});
+          {{"cstp", "0"}},
+          {{"cstp", "A'B"}}});
   Insert(*c, "tssoc210",
          {{{"orno", "O1"}, {"acln", 0}},
           {{"orno", "O1"}, {"acln", 10}},
@@ -104,7 +105,8 @@ TEST_P(StoreTest, ListRangesAtTheirBounds) {
   };
   const std::string z9 = "ZZZZZZZZZ";
   const Case cases[] = {
-      {"tsmdm030", "List", {"", "ZZZ"}, "0 A B C ZZ ZZZ"},
+      {"tsmdm030", "List", {"", "ZZZ"}, "0 A A'B B C ZZ ZZZ"},
+      {"tsmdm030", "List", {"A'B", "A'B"}, "A'B"},
       {"tsmdm030", "list", {"B", "ZZ"}, "B C ZZ"},
       {"tsmdm030", "List", {"ZZZ", "ZZZ"}, "ZZZ"},
       {"tsmdm030", "List", {"a", "zzz"}, "a"},
