@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "common/connection_string.h"
 #include "common/error.h"
 #include "common/text.h"
 #include "worker/erp/component.h"
@@ -333,6 +334,17 @@ std::string LookupErpConnection(const std::string& bus,
 }
 
 void WriteDirectoryEntry(const fs::path& file, const DirectoryEntry& entry) {
+  for (const auto& [name, value] : entry.attributes) {
+    if (!EqualsIgnoreCase(name, kErpConnectionAttribute)) continue;
+    ConnectionString cs = ConnectionString::Parse(value);
+    for (const char* key : {"PWD", "Password"}) {
+      std::optional<std::string> password = cs.Get(key);
+      if (password && !password->empty()) {
+        Fail("The connection string of \"" + entry.dn + "\" carries a password (" + cs.Redacted() +
+             "): the directory file holds none");
+      }
+    }
+  }
   std::error_code ec;
   bool exists = fs::exists(file, ec);
   std::string old_text = exists ? ReadWholeFile(file, "") : std::string();

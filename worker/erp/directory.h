@@ -78,7 +78,8 @@ std::string LookupErpConnection(const std::string& bus_component,
 // Writes the entry for `dn` into the LDIF file, replacing an entry with an equal DN (in its
 // place, other entries and comments left as they are) or appending it. The file is written
 // whole under a temporary name and then renamed over the old one, so that a reader never sees
-// it half-written. Creates the file when missing.
+// it half-written. Creates the file when missing. Refuses (Error) an "erpconnection" that
+// carries a password: the file holds none.
 void WriteDirectoryEntry(const std::filesystem::path& file, const DirectoryEntry& entry);
 
 }  // namespace qor::erp

@@ -174,6 +174,17 @@ TEST(DirectoryTest, WritesOrReplacesAnEntry) {
   for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.path())) ++files;
   EXPECT_EQ(files, 1);
 
+  // A connection string with a password is refused, and the file stays as it was.
+  for (const char* connection : {"DSN=y;PWD=hunter2", "DSN=y;password={hunter2}"}) {
+    try {
+      WriteDirectoryEntry(file, {"cn=erp2, o=acme", {{"ERPConnection", connection}}});
+      ADD_FAILURE() << connection << " was written";
+    } catch (const Error& e) {
+      EXPECT_EQ(e.description().find("hunter2"), std::string::npos) << e.description();
+    }
+  }
+  EXPECT_EQ(ReadFile(file), text);
+
   // A new file is created.
   const auto fresh = dir.path() / "fresh.ldif";
   WriteDirectoryEntry(fresh, added);

@@ -5,6 +5,7 @@
 #include <regex>
 #include <set>
 
+#include "common/error.h"
 #include "common/text.h"
 #include "worker/erp/directory.h"
 #include "worker/erp/sample_data.h"
@@ -260,6 +261,24 @@ TEST_P(ErpsimStoreTest, CreatesConsistentData) {
     long long n = c->Query(k.sql, parameters)[0][0].ToInteger();
     EXPECT_EQ(n > 0, k.positive) << k.what << ": " << n;
   }
+}
+
+// A create that fails half-way leaves the store as it was: tables, rows and trail.
+TEST_P(ErpsimStoreTest, CreateIsAllOrNothing) {
+  TestStore store(GetParam());
+  auto c = store.Connect();
+  Insert(*c, "tsmdm100", {{{"cwoc", "OLD"}}});
+  // The skills table is a view now: dropping it as a table fails after the tables before it
+  // were replaced.
+  c->Execute("DROP TABLE tsmdm130");
+  c->Execute("CREATE VIEW tsmdm130 AS SELECT cwoc AS skll FROM tsmdm100");
+  SampleOptions options;
+  options.rows = 100;
+  EXPECT_THROW(CreateSampleStore(*c, options), Error);
+  EXPECT_EQ(Scalar(*c, "SELECT COUNT(*) FROM tsmdm100 WHERE cwoc = 'OLD'"), 1);
+  EXPECT_EQ(Scalar(*c, "SELECT COUNT(*) FROM tsmdm100"), 1);
+  EXPECT_EQ(Scalar(*c, std::string("SELECT COUNT(*) FROM ") + kAuditTable), 1);
+  EXPECT_EQ(Scalar(*c, "SELECT COUNT(*) FROM tsmdm130"), 1);  // still the view
 }
 
 TEST_P(ErpsimStoreTest, SameSeedSameData) {

@@ -93,8 +93,12 @@ $body$)sql";
 }  // namespace
 
 bool HasPassword(const std::string& connection_string) {
-  std::optional<std::string> pwd = ConnectionString::Parse(connection_string).Get("PWD");
-  return pwd && !pwd->empty();
+  ConnectionString cs = ConnectionString::Parse(connection_string);
+  for (const char* key : {"PWD", "Password"}) {
+    std::optional<std::string> value = cs.Get(key);
+    if (value && !value->empty()) return true;
+  }
+  return false;
 }
 
 std::string WithEnvironmentPassword(const std::string& connection_string) {

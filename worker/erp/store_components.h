@@ -9,8 +9,12 @@
 // its upper bound). `Close` lets go of the store.
 //
 // Enumerations: `hasMoreElements` (asked as often as wanted without moving on) and
-// `nextElement`. They and the audit reader stream from the store: the store's driver reads
-// ahead a bounded number of rows (see StoreSession), so memory stays flat whatever the size.
+// `nextElement`. They and the audit reader stream from the store (OpenStreamingQuery, under the
+// driver options of StoreSession): memory stays flat whatever the table's or trail's size, and
+// a manager can list again while one of its enumerations or a reader is still being read.
+//
+// Elements: the table's getters (record_object.h). A business object created from its class
+// identifier holds no record.
 //
 // Audit reader ("audit.AuditReader"): `initialize(manager, business object, criteria)` reads
 // the trail of the manager's table for the criteria's period (both ends included, to the
