@@ -49,7 +49,6 @@ class Enumeration : public Object {
     ahead_.reset();
     done_ = false;
   }
-  void Finish() { done_ = true; }
 
  private:
   bool HasMore() {
