@@ -417,12 +417,9 @@ TEST(StoreConnectionTest, SqlLiterals) {
     const char* literal;
   };
   const Case cases[] = {
-      {"A'B", "'A''B'"},
-      {"", "''"},
-      {Variant(), "NULL"},
-      {42, "42"},
-      {-1.5, "-1.5"},
-      {DateTime::FromCivil(2024, 3, 5, 1, 2, 3), "'2024-03-05 01:02:03'"},
+      {"A'B", "'A''B'"},   {"", "''"},
+      {Variant(), "NULL"}, {42, "42"},
+      {-1.5, "-1.5"},      {DateTime::FromCivil(2024, 3, 5, 1, 2, 3), "'2024-03-05 01:02:03'"},
   };
   for (const Case& c : cases) EXPECT_EQ(SqlLiteral(c.value), c.literal) << DebugString(c.value);
   // Doubles read back exactly.
