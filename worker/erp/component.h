@@ -7,6 +7,7 @@
 #pragma once
 
 #include <memory>
+#include <ostream>
 #include <span>
 #include <string>
 #include <string_view>
@@ -40,6 +41,9 @@ class Value {
   // The plain value; an object gives an Error (number 13, source "ERP").
   const Variant& variant() const;
 
+  // Plain values compare as Variants do; objects by identity.
+  friend bool operator==(const Value& a, const Value& b);
+
  private:
   std::variant<Variant, ObjectPtr> value_;
 };
@@ -68,7 +72,23 @@ class ComponentFactory {
   virtual ObjectPtr Create(std::string_view class_id) = 0;
 };
 
+// For test failure messages: the plain value, or the object's class.
+std::string DebugString(const Value& v);
+void PrintTo(const Value& v, std::ostream* os);
+
 // The error for a member that `class_id` does not have.
 [[noreturn]] void ThrowUnknownMember(const std::string& class_id, std::string_view member);
+
+// Numbers of the errors that the component layer raises (source "ERP"), as the components'
+// own platform numbers them.
+inline constexpr long kErpTypeMismatch = 13;     // a value of the wrong kind, an object as value
+inline constexpr long kErpUnknownClass = 429;    // no component has that class identifier
+inline constexpr long kErpUnknownMember = 438;   // the class has no such member
+inline constexpr long kErpWrongArguments = 450;  // wrong number of arguments or invalid value
+inline constexpr long kErpError = 440;           // any other failure of a component or the store
+
+// The error for a member called with arguments it cannot take.
+[[noreturn]] void ThrowWrongArguments(const std::string& class_id, std::string_view member,
+                                      const std::string& why);
 
 }  // namespace qor::erp

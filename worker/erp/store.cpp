@@ -1,0 +1,355 @@
+#include "worker/erp/store.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "common/connection_string.h"
+#include "common/error.h"
+#include "common/text.h"
+#include "worker/erp/component.h"
+#include "worker/localdb/bulk_inserter.h"
+
+namespace qor::erp {
+namespace {
+
+std::string ColumnType(const FieldDef& f, localdb::Dialect dialect) {
+  switch (f.type) {
+    case FieldType::kText:
+      // Text compares byte by byte in list ranges; PostgreSQL's "C" collation does that
+      // whatever the database's locale, and lets the key's index serve those ranges.
+      return "varchar(" + std::to_string(f.length) + ")" +
+             (dialect == localdb::Dialect::kPostgres ? " COLLATE \"C\"" : "");
+    case FieldType::kSmallInt:
+      return "smallint";
+    case FieldType::kInteger:
+    case FieldType::kHhmm:
+      return "integer";
+    case FieldType::kDouble:
+      return "double precision";
+    case FieldType::kDateTime:
+    case FieldType::kDate:
+      return "timestamp";
+  }
+  return "varchar(255)";
+}
+
+std::string SqliteJsonObject(const TableDef& t, const char* row, bool keys_only) {
+  std::string out = "json_object(";
+  bool first = true;
+  for (std::size_t i = 0; i < t.fields.size(); ++i) {
+    if (keys_only && !t.IsKey(i)) continue;
+    if (!first) out += ", ";
+    first = false;
+    out += "'" + t.fields[i].code + "', " + row + "." + QuoteIdentifier(t.fields[i].code);
+  }
+  return out + ")";
+}
+
+std::string SqliteTrailInsert(const TableDef& t, const char* act, const char* row) {
+  return std::string("INSERT INTO ") + kAuditTable + " (tbl, tm, act, keyv, rec) VALUES ('" +
+         t.table + "', CAST(strftime('%s', 'now') AS INTEGER), '" + act + "', " +
+         SqliteJsonObject(t, row, true) + ", " + SqliteJsonObject(t, row, false) + ");";
+}
+
+constexpr const char* kPostgresCaptureFunction = R"sql(
+CREATE OR REPLACE FUNCTION erp_audit_capture() RETURNS trigger LANGUAGE plpgsql AS $body$
+DECLARE
+  instant bigint := floor(extract(epoch FROM clock_timestamp()))::bigint;
+  new_row jsonb;
+  old_row jsonb;
+  new_keys jsonb := '{}'::jsonb;
+  old_keys jsonb := '{}'::jsonb;
+  i integer;
+BEGIN
+  IF TG_OP <> 'DELETE' THEN new_row := to_jsonb(NEW); END IF;
+  IF TG_OP <> 'INSERT' THEN old_row := to_jsonb(OLD); END IF;
+  FOR i IN 0 .. TG_NARGS - 1 LOOP
+    IF new_row IS NOT NULL THEN
+      new_keys := new_keys || jsonb_build_object(TG_ARGV[i], new_row -> TG_ARGV[i]);
+    END IF;
+    IF old_row IS NOT NULL THEN
+      old_keys := old_keys || jsonb_build_object(TG_ARGV[i], old_row -> TG_ARGV[i]);
+    END IF;
+  END LOOP;
+  IF TG_OP = 'UPDATE' AND new_keys = old_keys THEN
+    INSERT INTO erp_audit (tbl, tm, act, keyv, rec)
+      VALUES (TG_TABLE_NAME, instant, 'U', new_keys::text, new_row::text);
+    RETURN NULL;
+  END IF;
+  IF old_row IS NOT NULL THEN
+    INSERT INTO erp_audit (tbl, tm, act, keyv, rec)
+      VALUES (TG_TABLE_NAME, instant, 'D', old_keys::text, old_row::text);
+  END IF;
+  IF new_row IS NOT NULL THEN
+    INSERT INTO erp_audit (tbl, tm, act, keyv, rec)
+      VALUES (TG_TABLE_NAME, instant, 'I', new_keys::text, new_row::text);
+  END IF;
+  RETURN NULL;
+END
+$body$)sql";
+
+}  // namespace
+
+bool HasPassword(const std::string& connection_string) {
+  ConnectionString cs = ConnectionString::Parse(connection_string);
+  for (const char* key : {"PWD", "Password"}) {
+    std::optional<std::string> value = cs.Get(key);
+    if (value && !value->empty()) return true;
+  }
+  return false;
+}
+
+std::string WithEnvironmentPassword(const std::string& connection_string) {
+  if (HasPassword(connection_string)) return connection_string;
+  const char* password = std::getenv(kErpPasswordVariable);
+  if (password == nullptr || *password == '\0') return connection_string;
+  ConnectionString cs = ConnectionString::Parse(connection_string);
+  cs.Set("PWD", password);
+  return cs.ToString();
+}
+
+std::string WithStreaming(const std::string& connection_string, localdb::Dialect dialect) {
+  ConnectionString cs = ConnectionString::Parse(connection_string);
+  auto set_default = [&](const char* key, const char* value) {
+    if (!cs.Has(key)) cs.Set(key, value);
+  };
+  if (dialect == localdb::Dialect::kSqlite) {
+    set_default("StepAPI", "1");
+  } else if (dialect == localdb::Dialect::kPostgres) {
+    set_default("UseDeclareFetch", "1");
+    set_default("Fetch", "1000");
+  }
+  return cs.ToString();
+}
+
+std::unique_ptr<localdb::Connection> ConnectStore(const std::string& connection_string) {
+  auto connection = std::make_unique<localdb::Connection>();
+  try {
+    connection->Open(WithEnvironmentPassword(connection_string));
+  } catch (const Error& e) {
+    throw Error(e.number(), "ERP store",
+                "Cannot connect to the ERP store " +
+                    ConnectionString::Parse(connection_string).Redacted() + ": " + e.description(),
+                e.sqlstate(), e.native());
+  }
+  return connection;
+}
+
+std::shared_ptr<StoreSession> StoreSession::Open(const std::string& connection_string) {
+  auto session = std::make_shared<StoreSession>();
+  std::string full = WithEnvironmentPassword(connection_string);
+  try {
+    session->connection_.Open(full);
+    // The driver is known only once connected; reconnect with its streaming options so that
+    // enumerations and readers keep memory flat.
+    std::string streaming = WithStreaming(full, session->connection_.dialect());
+    if (streaming != full) {
+      session->connection_.Close();
+      session->connection_.Open(streaming);
+    }
+  } catch (const Error& e) {
+    throw Error(e.number(), "ERP store",
+                "Cannot connect to the ERP store " +
+                    ConnectionString::Parse(connection_string).Redacted() + ": " + e.description(),
+                e.sqlstate(), e.native());
+  }
+  return session;
+}
+
+std::string SqlLiteral(const Variant& value) {
+  switch (value.kind()) {
+    case Variant::Kind::kNull:
+      return "NULL";
+    case Variant::Kind::kText:
+      if (value.AsText()->find('\0') != std::string::npos) {
+        throw Error(kErpWrongArguments, "ERP store",
+                    "A text with a NUL character: " + DebugString(value));
+      }
+      return SqlQuote(*value.AsText());
+    case Variant::Kind::kDateTime:
+      return SqlQuote(value.AsDateTime()->ToIso());
+    case Variant::Kind::kDouble: {
+      double d = *value.AsDouble();
+      if (!std::isfinite(d)) {
+        throw Error(kErpWrongArguments, "ERP store", "No finite number: " + DebugString(value));
+      }
+      char buffer[40];
+      std::snprintf(buffer, sizeof buffer, "%.17g", d);
+      return buffer;
+    }
+    case Variant::Kind::kInteger:
+    case Variant::Kind::kBoolean:
+      return std::to_string(value.ToInteger());
+  }
+  return "NULL";
+}
+
+std::unique_ptr<localdb::Statement> OpenStreamingQuery(StoreSession& session,
+                                                       const std::string& sql,
+                                                       const std::vector<Variant>& parameters) {
+  auto statement = std::make_unique<localdb::Statement>(session.connection());
+  if (session.dialect() != localdb::Dialect::kSqlite) {
+    statement->Bind(parameters);
+    statement->ExecuteDirect(sql);
+    return statement;
+  }
+  std::string text;
+  std::size_t next = 0;
+  for (char c : sql) {
+    if (c != '?') {
+      text += c;
+      continue;
+    }
+    if (next >= parameters.size()) {
+      throw Error(kErpError, "ERP store", "More markers than values in: " + sql);
+    }
+    text += SqlLiteral(parameters[next++]);
+  }
+  statement->ExecuteDirect(text);
+  return statement;
+}
+
+std::string QuoteIdentifier(const std::string& name) { return "\"" + name + "\""; }
+
+std::string ColumnList(const TableDef& table) {
+  std::string out;
+  for (const FieldDef& f : table.fields) {
+    if (!out.empty()) out += ", ";
+    out += QuoteIdentifier(f.code);
+  }
+  return out;
+}
+
+std::vector<std::string> StoreTableStatements(localdb::Dialect dialect) {
+  std::vector<std::string> out;
+  bool pg = dialect == localdb::Dialect::kPostgres;
+  out.push_back(std::string("DROP TABLE IF EXISTS ") + kAuditTable);
+  for (const TableDef& t : ErpCatalogue()) {
+    out.push_back("DROP TABLE IF EXISTS " + t.table);
+    std::string sql = "CREATE TABLE " + t.table + " (";
+    for (std::size_t i = 0; i < t.fields.size(); ++i) {
+      const FieldDef& f = t.fields[i];
+      sql += QuoteIdentifier(f.code) + " " + ColumnType(f, dialect) +
+             (t.IsKey(i) ? " NOT NULL" : "") + ", ";
+    }
+    sql += "PRIMARY KEY (";
+    for (std::size_t k = 0; k < t.keys.size(); ++k) {
+      sql += (k ? ", " : "") + QuoteIdentifier(t.keys[k]);
+    }
+    out.push_back(sql + "))");
+  }
+  out.push_back(std::string("CREATE TABLE ") + kAuditTable + " (" +
+                (pg ? "seq bigserial PRIMARY KEY" : "seq INTEGER PRIMARY KEY AUTOINCREMENT") +
+                ", tbl varchar(20) NOT NULL, tm bigint NOT NULL, act char(1) NOT NULL, "
+                "keyv text NOT NULL, rec text NOT NULL)");
+  out.push_back(std::string("CREATE INDEX erp_audit_tbl_tm ON ") + kAuditTable + " (tbl, tm)");
+  return out;
+}
+
+std::vector<std::string> AuditTriggerStatements(localdb::Dialect dialect) {
+  std::vector<std::string> out;
+  if (dialect == localdb::Dialect::kPostgres) {
+    out.push_back(kPostgresCaptureFunction);
+    for (const TableDef& t : ErpCatalogue()) {
+      std::string args;
+      for (const std::string& k : t.keys) args += (args.empty() ? "'" : ", '") + k + "'";
+      out.push_back("CREATE TRIGGER " + t.table + "_audit AFTER INSERT OR UPDATE OR DELETE ON " +
+                    t.table + " FOR EACH ROW EXECUTE FUNCTION erp_audit_capture(" + args + ")");
+    }
+    return out;
+  }
+  for (const TableDef& t : ErpCatalogue()) {
+    std::string same_keys;
+    for (const std::string& k : t.keys) {
+      same_keys += (same_keys.empty() ? "" : " AND ") + std::string("OLD.") + QuoteIdentifier(k) +
+                   " IS NEW." + QuoteIdentifier(k);
+    }
+    out.push_back("CREATE TRIGGER " + t.table + "_audit_i AFTER INSERT ON " + t.table + " BEGIN " +
+                  SqliteTrailInsert(t, "I", "NEW") + " END");
+    out.push_back("CREATE TRIGGER " + t.table + "_audit_u AFTER UPDATE ON " + t.table + " WHEN " +
+                  same_keys + " BEGIN " + SqliteTrailInsert(t, "U", "NEW") + " END");
+    out.push_back("CREATE TRIGGER " + t.table + "_audit_k AFTER UPDATE ON " + t.table +
+                  " WHEN NOT (" + same_keys + ") BEGIN " + SqliteTrailInsert(t, "D", "OLD") + " " +
+                  SqliteTrailInsert(t, "I", "NEW") + " END");
+    out.push_back("CREATE TRIGGER " + t.table + "_audit_d AFTER DELETE ON " + t.table + " BEGIN " +
+                  SqliteTrailInsert(t, "D", "OLD") + " END");
+  }
+  return out;
+}
+
+void CreateStore(localdb::Connection& connection) {
+  localdb::Transaction transaction(connection);
+  for (const std::string& sql : StoreTableStatements(connection.dialect())) {
+    connection.Execute(sql);
+  }
+  for (const std::string& sql : AuditTriggerStatements(connection.dialect())) {
+    connection.Execute(sql);
+  }
+  transaction.Commit();
+}
+
+StoreInserter::StoreInserter(localdb::Connection& connection, const TableDef& table)
+    : connection_(connection), table_(table), batch_(connection) {
+  const std::vector<localdb::ColumnInfo>& all = connection.TableColumns(table.table);
+  for (const FieldDef& f : table.fields) {
+    auto it = std::find_if(all.begin(), all.end(), [&](const localdb::ColumnInfo& c) {
+      return EqualsIgnoreCase(c.name, f.code);
+    });
+    if (it == all.end()) {
+      throw Error(kErpError, "ERP store",
+                  "The store's table " + table.table + " has no field " + f.code);
+    }
+    types_.push_back(*it);
+  }
+  rows_per_statement_ = localdb::PreferredRowsPerStatement(connection.dialect(), types_.size());
+  batch_.Prepare(InsertSql(rows_per_statement_));
+}
+
+std::string StoreInserter::InsertSql(std::size_t rows) const {
+  std::string group = "(";
+  for (std::size_t i = 0; i < types_.size(); ++i) group += i == 0 ? "?" : ", ?";
+  group += ")";
+  std::string sql = "INSERT INTO " + table_.table + " (" + ColumnList(table_) + ") VALUES ";
+  for (std::size_t r = 0; r < rows; ++r) sql += (r ? ", " : "") + group;
+  return sql;
+}
+
+void StoreInserter::Add(std::span<const Variant> row) {
+  if (row.size() != types_.size()) {
+    throw Error(kErpError, "ERP store",
+                "A row of " + std::to_string(row.size()) + " values for the " +
+                    std::to_string(types_.size()) + " fields of " + table_.table);
+  }
+  for (std::size_t i = 0; i < row.size(); ++i) {
+    localdb::CheckValueFits(types_[i], row[i], "ERP store");
+  }
+  pending_.insert(pending_.end(), row.begin(), row.end());
+  if (++pending_rows_ == rows_per_statement_) Write(batch_);
+}
+
+void StoreInserter::Flush() {
+  if (pending_rows_ == 0) return;
+  localdb::Statement rest(connection_);
+  rest.Prepare(InsertSql(pending_rows_));
+  Write(rest);
+}
+
+void StoreInserter::Write(localdb::Statement& statement) {
+  localdb::ParameterBuffers& buffers = statement.parameters();
+  buffers.Clear();
+  std::span<const Variant> all(pending_);
+  for (std::size_t r = 0; r < pending_rows_; ++r) {
+    buffers.Append(all.subspan(r * types_.size(), types_.size()), types_);
+  }
+  SQLFreeStmt(statement.handle().get(), SQL_RESET_PARAMS);
+  buffers.BindTo(statement.handle(), "ERP store");
+  std::size_t rows = pending_rows_;
+  pending_.clear();
+  pending_rows_ = 0;
+  statement.Execute();
+  written_ += static_cast<long long>(rows);
+}
+
+}  // namespace qor::erp
