@@ -16,12 +16,9 @@
 #include "common/error.h"
 #include "common/sync_method.h"
 #include "common/variant.h"
+#include "worker/erp/component.h"
 #include "worker/localdb/connection.h"
 #include "worker/localdb/recordset.h"
-
-namespace qor::erp {
-class ComponentFactory;
-}
 
 namespace qor::worker {
 
@@ -109,6 +106,19 @@ class clsDataCopy {
   // raised: the copy itself has completed, and the next changed-data copy reads from the old
   // stamp again, which re-applies changes harmlessly.
   void StampLastUpdate(const std::string& table, const DateTime& value);
+
+  // Whether the local calendar table holds periods of the calendar.
+  bool CalendarExists(const std::string& code);
+  // Converts a Java date into ConvertedDate: false (and the whole number 0) for the ERP's
+  // empty date, any date in January 1900; true and the date-time it holds otherwise.
+  bool JavaDateToDate(erp::Object& java_date);
+  // 1 gives 1, every other value (Null included) 0.
+  std::uint8_t YesNoToFlag(const Variant& value);
+  // A Java date holding the table's lutm exactly, to the second; 1 January 1970 at the
+  // current time of day when the table was never stamped.
+  erp::ObjectPtr LastUpdateAsJavaDate(const std::string& table);
+  // A Java date holding the current date and time, to the second.
+  erp::ObjectPtr NowAsJavaDate();
 
   // The table log's file name: log directory, "/", the table name as received, ".log".
   const std::string& LogFileName() const { return LogFileName_; }

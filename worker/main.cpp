@@ -2,6 +2,7 @@
 #include <clocale>
 #include <string>
 
+#include "worker/erp/store_components.h"
 #include "worker/start_up.h"
 
 int main(int argc, char** argv) {
@@ -14,5 +15,8 @@ int main(int argc, char** argv) {
     if (i > 1) command_line += ' ';
     command_line += argv[i];
   }
-  return qor::worker::RunStartUp(command_line);
+  // The ERP store of a bus component is found through the directory ($QOR_DIRECTORY).
+  qor::erp::StoreComponentFactory erp;
+  return qor::worker::RunStartUp(command_line, qor::worker::CreateMessHandler,
+                                 qor::worker::StandardDispatchTable(), &erp);
 }

@@ -56,6 +56,20 @@ TEST(CommandLineTest, SplitsTrimsAndRejoins) {
   }
 }
 
+// The tables of these tests copy nothing: they are about starting.
+const DispatchTable& NothingToCopy() {
+  static const DispatchTable table = [] {
+    DispatchTable t;
+    t.Add("tsmdm030", [](clsDataCopy&, const std::string&, const std::string&, SyncMethod) {});
+    return t;
+  }();
+  return table;
+}
+
+int RunStartUp(const std::string& line) {
+  return qor::worker::RunStartUp(line, CreateMessHandler, NothingToCopy());
+}
+
 class StartUpTest : public ::testing::Test {
  protected:
   StartUpTest() : db_(Backend::kSqlite) {
