@@ -70,8 +70,8 @@ void FullCopy(clsDataCopy& job, const TableDescriptor& d, const std::string& tab
     }
     manager->Call("Close");
   } catch (...) {
-    Error e = CurrentError();
-    job.LogCopyError(e);
+    Error raised = job.LoggedAndRaised(std::string(d.full_copy.step_text),
+                                       std::string(d.full_copy.failure_text));
     job.TableRecordset().Close();
     if (manager) {
       try {
@@ -80,7 +80,7 @@ void FullCopy(clsDataCopy& job, const TableDescriptor& d, const std::string& tab
         // The copy's own error is the one to report.
       }
     }
-    throw e.Raised(100, std::string(d.full_copy.step_text), std::string(d.full_copy.failure_text));
+    throw raised;
   }
 }
 
@@ -166,11 +166,10 @@ void ChangedCopy(clsDataCopy& job, const TableDescriptor& d, const std::string& 
     transaction.Commit();
     job.LogCopyCounts(table, job.InsertCount, job.UpdateCount, job.DeleteCount);
   } catch (...) {
-    Error e = CurrentError();
-    job.LogCopyError(e);
+    Error raised = job.LoggedAndRaised(std::string(d.changed_copy.step_text),
+                                       std::string(d.changed_copy.failure_text));
     job.TableRecordset().Close();
-    throw e.Raised(100, std::string(d.changed_copy.step_text),
-                   std::string(d.changed_copy.failure_text));
+    throw raised;
   }
 }
 

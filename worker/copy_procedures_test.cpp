@@ -9,6 +9,7 @@
 
 #include "testing/test_env.h"
 #include "worker/erp/fake_components.h"
+#include "worker/recording_events.h"
 #include "worker/tables/table_catalogue.h"
 
 namespace qor::worker {
@@ -68,10 +69,10 @@ class CopyProceduresTest : public ::testing::TestWithParam<Backend> {
     c_->Execute("DELETE FROM tstables WHERE tablename = ?", {table});
     c_->Execute("INSERT INTO tstables (tablename, syme, in_use, lutm) VALUES (?, ?, 0, ?)",
                 {table, method, lutm_});
-    Events events;
+    RecordingEvents events;
     clsDataCopy job(events, StandardDispatchTable(), erp_.get());
     job.StartDataCopy(db_.connection_string(), "", table, logs().string(), "cn=erp1, o=acme");
-    return events.lines;
+    return events.Brief();
   }
 
   Variant Lutm(const std::string& table) {
@@ -79,25 +80,6 @@ class CopyProceduresTest : public ::testing::TestWithParam<Backend> {
   }
   std::vector<std::vector<Variant>> Rows(const std::string& sql) { return c_->Query(sql); }
   std::string Log(const std::string& table) { return ReadFile(logs() / (table + ".log")); }
-
-  struct Events : DataCopyEvents {
-    std::vector<std::string> lines;
-    void DataCopyStarted(const DateTime&, const std::string&) override {
-      lines.push_back("started");
-    }
-    void DataCopyError(const DateTime&, const std::string&, long n, const std::string&) override {
-      lines.push_back("error " + std::to_string(n));
-    }
-    void DataCopyComplete(const DateTime&, const std::string&, std::int32_t i, std::int32_t u,
-                          std::int32_t d) override {
-      lines.push_back("complete " + std::to_string(i) + "," + std::to_string(u) + "," +
-                      std::to_string(d));
-    }
-    void DataCopyAlreadyInProgress(const DateTime&, const std::string&) override {
-      lines.push_back("busy");
-    }
-    void DataCopydone() override {}
-  };
 
   TempDir tmp_;
   TestDatabase db_;
@@ -116,7 +98,8 @@ TEST_P(CopyProceduresTest, FullCopyReplacesTheRowsAndStampsTheStart) {
   erp_->Script(kTypes).OnList(
       "List", {ServiceType("A", "first"), ServiceType("B", "second"), ServiceType("C", "third")});
   DateTime before = DateTime::Now();
-  EXPECT_EQ(Run("tsmdm030", 1), (std::vector<std::string>{"started", "complete 3,0,0"}));
+  EXPECT_EQ(Run("tsmdm030", 1),
+            (std::vector<std::string>{"started tsmdm030", "complete tsmdm030 3,0,0"}));
   auto rows = Rows("SELECT cstp, dsca, prod, ract FROM tsmdm030 ORDER BY cstp");
   ASSERT_EQ(rows.size(), 3u);
   EXPECT_EQ(rows[0], (std::vector<Variant>{"A", "first", "P1", "AV"}));
@@ -133,13 +116,15 @@ TEST_P(CopyProceduresTest, FullCopyOfNothingOrOfAnEmptyList) {
   c_->Execute("INSERT INTO tsmdm030 (cstp) VALUES ('OLD')");
   // The list gives nothing: nothing is touched and nothing logged.
   erp_->Script(kTypes).ListReturnsNothing("List");
-  EXPECT_EQ(Run("tsmdm030", 1), (std::vector<std::string>{"started", "complete 0,0,0"}));
+  EXPECT_EQ(Run("tsmdm030", 1),
+            (std::vector<std::string>{"started tsmdm030", "complete tsmdm030 0,0,0"}));
   EXPECT_EQ(Rows("SELECT cstp FROM tsmdm030").size(), 1u);
   EXPECT_EQ(Lutm("tsmdm030"), lutm_);
   EXPECT_FALSE(std::filesystem::exists(logs() / "tsmdm030.log"));
   // An empty list: the old rows stay, lutm is stamped, 0 records are logged.
   erp_->Script(kTypes).OnList("List", {});
-  EXPECT_EQ(Run("tsmdm030", 1), (std::vector<std::string>{"started", "complete 0,0,0"}));
+  EXPECT_EQ(Run("tsmdm030", 1),
+            (std::vector<std::string>{"started tsmdm030", "complete tsmdm030 0,0,0"}));
   EXPECT_EQ(Rows("SELECT cstp FROM tsmdm030").size(), 1u);
   EXPECT_NE(Lutm("tsmdm030"), lutm_);
   EXPECT_EQ(WithoutDates(Log("tsmdm030")), "<date>\"Table : tsmdm030 - 0 records Inserted\"\r\n");
@@ -164,7 +149,8 @@ TEST_P(CopyProceduresTest, FailedFullCopyKeepsTheOldRows) {
     erp::FakeClassScript& script = erp_->Script(kTypes);
     script.OnList("List", {ServiceType("A", "a"), ServiceType("B", "b"), ServiceType("C", "c")});
     k.fault(script);
-    EXPECT_EQ(Run("tsmdm030", 1), (std::vector<std::string>{"started", "error -1"}));
+    EXPECT_EQ(Run("tsmdm030", 1),
+              (std::vector<std::string>{"started tsmdm030", "error tsmdm030 -1"}));
     EXPECT_EQ(Rows("SELECT cstp, dsca FROM tsmdm030"),
               (std::vector<std::vector<Variant>>{{"OLD", "kept"}}));
     EXPECT_EQ(Lutm("tsmdm030"), lutm_);
@@ -192,7 +178,8 @@ TEST_P(CopyProceduresTest, ChangedCopyAppliesChangesAndCountsByTheLocalTable) {
       {ChangeKind::kDeleted,
        {{"getConfiguration", "NONE"}, {"getServiceObject", "NONE"}, {"getObjectNumber", 1}}},
   });
-  EXPECT_EQ(Run("tscfg200", 2), (std::vector<std::string>{"started", "complete 1,2,2"}));
+  EXPECT_EQ(Run("tscfg200", 2),
+            (std::vector<std::string>{"started tscfg200", "complete tscfg200 1,2,2"}));
   EXPECT_EQ(Rows("SELECT ccfg, crob, oseq, dsca FROM tscfg200 ORDER BY ccfg, oseq"),
             (std::vector<std::vector<Variant>>{{"CFG1", "OBJ", 5, "updated"},
                                                {"CFG2", "X", 1, "inserted but stored"},
@@ -226,7 +213,8 @@ TEST_P(CopyProceduresTest, ChangedPeriodStartsExactlyAtTheLastUpdate) {
     lutm_ = k.lutm;
     erp_->Script(kTypes).SetChanges({});
     DateTime before = DateTime::Now();
-    EXPECT_EQ(Run("tsmdm030", 2), (std::vector<std::string>{"started", "complete 0,0,0"}));
+    EXPECT_EQ(Run("tsmdm030", 2),
+              (std::vector<std::string>{"started tsmdm030", "complete tsmdm030 0,0,0"}));
     const erp::AuditRequest& request = erp_->audit_requests().back();
     ASSERT_TRUE(request.from.has_value());
     EXPECT_EQ(*request.from, Instant(k.lutm.ToDateTime()));
@@ -250,7 +238,8 @@ TEST_P(CopyProceduresTest, FailedChangedCopyLeavesTableAndStampAsTheyWere) {
       .SetChanges({{ChangeKind::kUpdated, ServiceType("A", "new")},
                    {ChangeKind::kInserted, ServiceType("B", "b")}})
       .FailReaderAfter(1);
-  EXPECT_EQ(Run("tsmdm030", 2), (std::vector<std::string>{"started", "error -1"}));
+  EXPECT_EQ(Run("tsmdm030", 2),
+            (std::vector<std::string>{"started tsmdm030", "error tsmdm030 -1"}));
   EXPECT_EQ(Rows("SELECT cstp, dsca FROM tsmdm030"),
             (std::vector<std::vector<Variant>>{{"A", "old"}}));
   EXPECT_EQ(Lutm("tsmdm030"), lutm_);
@@ -270,7 +259,8 @@ TEST_P(CopyProceduresTest, AwkwardKeysAreCopiedUpdatedAndDeletedExactly) {
                                 {ServiceObject(apostrophe, long_key, 1, "a"),
                                  ServiceObject(accented, "x'; DROP TABLE tstables; --", 2, "b"),
                                  ServiceObject("PLAIN", "P", 3, "c")});
-  EXPECT_EQ(Run("tscfg200", 1), (std::vector<std::string>{"started", "complete 3,0,0"}));
+  EXPECT_EQ(Run("tscfg200", 1),
+            (std::vector<std::string>{"started tscfg200", "complete tscfg200 3,0,0"}));
   erp_->Script(kObjects).SetChanges({
       {ChangeKind::kUpdated, ServiceObject(apostrophe, long_key, 1, "changed")},
       {ChangeKind::kDeleted,
@@ -278,7 +268,8 @@ TEST_P(CopyProceduresTest, AwkwardKeysAreCopiedUpdatedAndDeletedExactly) {
         {"getServiceObject", "x'; DROP TABLE tstables; --"},
         {"getObjectNumber", 2}}},
   });
-  EXPECT_EQ(Run("tscfg200", 2), (std::vector<std::string>{"started", "complete 0,1,1"}));
+  EXPECT_EQ(Run("tscfg200", 2),
+            (std::vector<std::string>{"started tscfg200", "complete tscfg200 0,1,1"}));
   EXPECT_EQ(Rows("SELECT ccfg, crob, oseq, dsca FROM tscfg200 ORDER BY oseq"),
             (std::vector<std::vector<Variant>>{{apostrophe, long_key, 1, "changed"},
                                                {"PLAIN", "P", 3, "c"}}));

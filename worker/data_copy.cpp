@@ -132,6 +132,12 @@ void clsDataCopy::LogCopyError(const Error& error) {
   WriteLogEntry({error.source(), error.description()});
 }
 
+Error clsDataCopy::LoggedAndRaised(const std::string& source, const std::string& description) {
+  Error e = CurrentError();
+  LogCopyError(e);
+  return e.Raised(100, source, description);
+}
+
 void clsDataCopy::LogCopyCounts(const std::string& table, std::int32_t inserted,
                                 std::int32_t updated, std::int32_t deleted) {
   DateTime now = DateTime::Now();
@@ -157,9 +163,7 @@ void clsDataCopy::DeleteAllRecords(const std::string& table) {
     Connection().SetCommandTimeout(150);
     Connection().Execute("DELETE FROM " + table + " WHERE 1=1");
   } catch (...) {
-    Error e = CurrentError();
-    LogCopyError(e);
-    throw e.Raised(100, "Delete All Records", "Deleting records from " + table + " failed");
+    throw LoggedAndRaised("Delete All Records", "Deleting records from " + table + " failed");
   }
 }
 

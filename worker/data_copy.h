@@ -97,6 +97,10 @@ class clsDataCopy {
 
   // Writes the job's date-time line (once per job) and the error's source and description.
   void LogCopyError(const Error& error);
+  // A procedure's error handler: writes the error being handled to the table log and returns
+  // it as the procedure raises it again, its number + 100 with the procedure's source and
+  // description. REQUIRES: called inside a catch block.
+  Error LoggedAndRaised(const std::string& source, const std::string& description);
   // The date-time line and the counts of a completed copy.
   void LogCopyCounts(const std::string& table, std::int32_t inserted, std::int32_t updated,
                      std::int32_t deleted);

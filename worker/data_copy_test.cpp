@@ -11,6 +11,7 @@
 
 #include "testing/test_env.h"
 #include "worker/process_owner.h"
+#include "worker/recording_events.h"
 
 namespace qor::worker {
 namespace {
@@ -19,27 +20,6 @@ using qor::testing::Backend;
 using qor::testing::ReadFile;
 using qor::testing::TempDir;
 using qor::testing::TestDatabase;
-
-// Records the events of a job as lines of text.
-class RecordingEvents : public DataCopyEvents {
- public:
-  std::vector<std::string> events;
-  void DataCopyStarted(const DateTime&, const std::string& t) override {
-    events.push_back("started " + t);
-  }
-  void DataCopyError(const DateTime&, const std::string& t, long n, const std::string& m) override {
-    events.push_back("error " + t + " " + std::to_string(n) + " " + m);
-  }
-  void DataCopyComplete(const DateTime&, const std::string& t, std::int32_t i, std::int32_t u,
-                        std::int32_t d) override {
-    events.push_back("complete " + t + " " + std::to_string(i) + "," + std::to_string(u) + "," +
-                     std::to_string(d));
-  }
-  void DataCopyAlreadyInProgress(const DateTime&, const std::string& t) override {
-    events.push_back("busy " + t);
-  }
-  void DataCopydone() override { events.push_back("done"); }
-};
 
 class DataCopyTest : public ::testing::TestWithParam<Backend> {
  protected:

@@ -50,10 +50,9 @@ bool clsDataCopy::IsCopyInProgress(const std::string& table) {
     }
     return true;
   } catch (...) {
-    Error e = CurrentError();
-    LogCopyError(e);
-    throw e.Raised(100, "Data Copy In Progress",
-                   "Checking of whether Data Copy is in Progress for table " + table + " Failed");
+    throw LoggedAndRaised(
+        "Data Copy In Progress",
+        "Checking of whether Data Copy is in Progress for table " + table + " Failed");
   }
 }
 
@@ -65,10 +64,8 @@ void clsDataCopy::SetCopyInProgress(const std::string& table) {
         {table, HostName(), ProcessId(), DateTime::Now()});
     claimed_ = true;
   } catch (...) {
-    Error e = CurrentError();
-    LogCopyError(e);
-    throw e.Raised(100, "Set Data Copy In Progress",
-                   "Setting Data Copy in Progress flag for table " + table + " Failed");
+    throw LoggedAndRaised("Set Data Copy In Progress",
+                          "Setting Data Copy in Progress flag for table " + table + " Failed");
   }
 }
 
@@ -106,10 +103,8 @@ int clsDataCopy::ReadSyncMethod(const std::string& table) {
     if (method < INT16_MIN || method > INT16_MAX) throw Error(6, "ReadSyncMethod", "Overflow");
     return static_cast<int>(method);
   } catch (...) {
-    Error e = CurrentError();
-    LogCopyError(e);
-    throw e.Raised(100, "ReadSyncMethod",
-                   "Reading the synchronization Method for table " + table + " Failed");
+    throw LoggedAndRaised("ReadSyncMethod",
+                          "Reading the synchronization Method for table " + table + " Failed");
   }
 }
 
@@ -136,10 +131,8 @@ void clsDataCopy::ReleaseCopyInProgress(const std::string& table) {
     rs.SetField("lutm", DateTime::Now().Date());
     rs.Update();
   } catch (...) {
-    Error e = CurrentError();
-    LogCopyError(e);
-    throw e.Raised(100, "ReleaseCopyInProgress",
-                   "Release of Data copy in Progress flag for table " + table + " Failed");
+    throw LoggedAndRaised("ReleaseCopyInProgress",
+                          "Release of Data copy in Progress flag for table " + table + " Failed");
   }
 }
 

@@ -7,6 +7,7 @@
 #include "worker/copy_procedures.h"
 #include "worker/erp/sample_data.h"
 #include "worker/erp/store_components.h"
+#include "worker/recording_events.h"
 
 namespace qor::worker {
 namespace {
@@ -14,20 +15,6 @@ namespace {
 using qor::testing::Backend;
 using qor::testing::TempDir;
 using qor::testing::TestDatabase;
-
-struct NoEvents : DataCopyEvents {
-  std::string outcome;
-  void DataCopyStarted(const DateTime&, const std::string&) override {}
-  void DataCopyError(const DateTime&, const std::string&, long, const std::string& m) override {
-    outcome = "error " + m;
-  }
-  void DataCopyComplete(const DateTime&, const std::string&, std::int32_t i, std::int32_t u,
-                        std::int32_t d) override {
-    outcome = std::to_string(i) + "," + std::to_string(u) + "," + std::to_string(d);
-  }
-  void DataCopyAlreadyInProgress(const DateTime&, const std::string&) override { outcome = "busy"; }
-  void DataCopydone() override {}
-};
 
 class EndToEndCopyTest : public ::testing::TestWithParam<Backend> {
  protected:
@@ -51,11 +38,14 @@ class EndToEndCopyTest : public ::testing::TestWithParam<Backend> {
                  {table, method});
     }
     erp::StoreComponentFactory erp(settings_);
-    NoEvents events;
+    RecordingEvents events;
     clsDataCopy job(events, StandardDispatchTable(), &erp);
     job.StartDataCopy(local.connection_string(), "", table, tmp_.path().string(),
                       "cn=erp1, o=acme");
-    return events.outcome;
+    // "i,u,d" of a completed copy, else the event that ended it.
+    const std::string& last = events.events.at(events.events.size() - 2);
+    std::string complete = "complete " + table + " ";
+    return last.rfind(complete, 0) == 0 ? last.substr(complete.size()) : last;
   }
 
   static std::vector<std::vector<Variant>> Rows(const TestDatabase& db, const std::string& table) {

@@ -402,13 +402,13 @@ TEST_P(AuditReaderTest, ListsWhileReadingChanges) {
   {
     localdb::Transaction t(*c);
     const TableDef& orders = *FindTable("tssoc200");
-    StoreInserter inserter(*c, orders);
+    auto inserter = MakeStoreInserter(*c, orders);
     for (int i = 0; i < 2500; ++i) {
       char orno[16];
       std::snprintf(orno, sizeof orno, "SO%05d", i);
-      inserter.Add(Row(orders, {{"orno", orno}, {"stna", std::string("Name ") + orno}}));
+      inserter->Add(Row(orders, {{"orno", orno}, {"stna", std::string("Name ") + orno}}));
     }
-    inserter.Flush();
+    inserter->Flush();
     t.Commit();
   }
   std::int64_t after = std::time(nullptr) + 1;

@@ -411,11 +411,11 @@ std::map<std::string, long long> CreateSampleStore(localdb::Connection& connecti
   }
   // The sample is the ERP's state before the trail begins: fill first, then capture.
   for (const TableDef& t : ErpCatalogue()) {
-    StoreInserter inserter(connection, t);
+    auto inserter = MakeStoreInserter(connection, t);
     long long count = data.Count(t);
-    for (long long i = 0; i < count; ++i) inserter.Add(data.Row(t, i));
-    inserter.Flush();
-    written[t.table] = inserter.rows_written();
+    for (long long i = 0; i < count; ++i) inserter->Add(data.Row(t, i));
+    inserter->Flush();
+    written[t.table] = inserter->rows_written();
   }
   for (const std::string& sql : AuditTriggerStatements(connection.dialect())) {
     connection.Execute(sql);

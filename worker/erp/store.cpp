@@ -290,66 +290,11 @@ void CreateStore(localdb::Connection& connection) {
   transaction.Commit();
 }
 
-StoreInserter::StoreInserter(localdb::Connection& connection, const TableDef& table)
-    : connection_(connection), table_(table), batch_(connection) {
-  const std::vector<localdb::ColumnInfo>& all = connection.TableColumns(table.table);
-  for (const FieldDef& f : table.fields) {
-    auto it = std::find_if(all.begin(), all.end(), [&](const localdb::ColumnInfo& c) {
-      return EqualsIgnoreCase(c.name, f.code);
-    });
-    if (it == all.end()) {
-      throw Error(kErpError, "ERP store",
-                  "The store's table " + table.table + " has no field " + f.code);
-    }
-    types_.push_back(*it);
-  }
-  rows_per_statement_ = localdb::PreferredRowsPerStatement(connection.dialect(), types_.size());
-  batch_.Prepare(InsertSql(rows_per_statement_));
-}
-
-std::string StoreInserter::InsertSql(std::size_t rows) const {
-  std::string group = "(";
-  for (std::size_t i = 0; i < types_.size(); ++i) group += i == 0 ? "?" : ", ?";
-  group += ")";
-  std::string sql = "INSERT INTO " + table_.table + " (" + ColumnList(table_) + ") VALUES ";
-  for (std::size_t r = 0; r < rows; ++r) sql += (r ? ", " : "") + group;
-  return sql;
-}
-
-void StoreInserter::Add(std::span<const Variant> row) {
-  if (row.size() != types_.size()) {
-    throw Error(kErpError, "ERP store",
-                "A row of " + std::to_string(row.size()) + " values for the " +
-                    std::to_string(types_.size()) + " fields of " + table_.table);
-  }
-  for (std::size_t i = 0; i < row.size(); ++i) {
-    localdb::CheckValueFits(types_[i], row[i], "ERP store");
-  }
-  pending_.insert(pending_.end(), row.begin(), row.end());
-  if (++pending_rows_ == rows_per_statement_) Write(batch_);
-}
-
-void StoreInserter::Flush() {
-  if (pending_rows_ == 0) return;
-  localdb::Statement rest(connection_);
-  rest.Prepare(InsertSql(pending_rows_));
-  Write(rest);
-}
-
-void StoreInserter::Write(localdb::Statement& statement) {
-  localdb::ParameterBuffers& buffers = statement.parameters();
-  buffers.Clear();
-  std::span<const Variant> all(pending_);
-  for (std::size_t r = 0; r < pending_rows_; ++r) {
-    buffers.Append(all.subspan(r * types_.size(), types_.size()), types_);
-  }
-  SQLFreeStmt(statement.handle().get(), SQL_RESET_PARAMS);
-  buffers.BindTo(statement.handle(), "ERP store");
-  std::size_t rows = pending_rows_;
-  pending_.clear();
-  pending_rows_ = 0;
-  statement.Execute();
-  written_ += static_cast<long long>(rows);
+std::unique_ptr<localdb::BulkInserter> MakeStoreInserter(localdb::Connection& connection,
+                                                         const TableDef& table) {
+  std::vector<std::string> fields;
+  for (const FieldDef& f : table.fields) fields.push_back(f.code);
+  return localdb::MakeBulkInserter(connection, table.table, fields);
 }
 
 }  // namespace qor::erp

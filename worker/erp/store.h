@@ -29,6 +29,7 @@
 
 #include "common/variant.h"
 #include "worker/erp/catalogue.h"
+#include "worker/localdb/bulk_inserter.h"
 #include "worker/localdb/connection.h"
 #include "worker/localdb/statement.h"
 
@@ -92,28 +93,9 @@ std::vector<std::string> AuditTriggerStatements(localdb::Dialect dialect);
 // Runs both inside one transaction: tables, trail and triggers stand all or not at all.
 void CreateStore(localdb::Connection& connection);
 
-// Writes rows into one store table, many per statement. Values come in catalogue field order;
-// text longer than its field holds is refused (SQLSTATE 22001). Rows are in the table at the
-// latest after Flush. REQUIRES: `connection` outlives the inserter.
-class StoreInserter {
- public:
-  StoreInserter(localdb::Connection& connection, const TableDef& table);
-  void Add(std::span<const Variant> row);
-  void Flush();
-  long long rows_written() const { return written_; }
-
- private:
-  std::string InsertSql(std::size_t rows) const;
-  void Write(localdb::Statement& statement);
-
-  localdb::Connection& connection_;
-  const TableDef& table_;
-  std::vector<localdb::ColumnInfo> types_;
-  std::size_t rows_per_statement_ = 1;
-  localdb::Statement batch_;
-  std::vector<Variant> pending_;
-  std::size_t pending_rows_ = 0;
-  long long written_ = 0;
-};
+// Writes rows into one store table through the local database layer's bulk path. Values
+// come in catalogue field order. REQUIRES: `connection` outlives the inserter.
+std::unique_ptr<localdb::BulkInserter> MakeStoreInserter(localdb::Connection& connection,
+                                                         const TableDef& table);
 
 }  // namespace qor::erp

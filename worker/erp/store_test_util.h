@@ -86,12 +86,12 @@ inline void Insert(
     localdb::Connection& connection, const char* table,
     std::initializer_list<std::initializer_list<std::pair<const char*, Variant>>> rows) {
   const TableDef& t = *FindTable(table);
-  StoreInserter inserter(connection, t);
+  auto inserter = MakeStoreInserter(connection, t);
   for (const auto& r : rows) {
     std::vector<Variant> row = Row(t, r);
-    inserter.Add(row);
+    inserter->Add(row);
   }
-  inserter.Flush();
+  inserter->Flush();
 }
 
 }  // namespace qor::erp

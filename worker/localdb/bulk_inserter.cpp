@@ -31,7 +31,7 @@ class OdbcBulkInserter : public BulkInserter {
       }
       types_.push_back(*it);
       if (!names_.empty()) names_ += ", ";
-      names_ += it->name;
+      names_ += QuoteName(it->name);
     }
     rows_per_statement_ = std::clamp<std::size_t>(
         rows_per_statement, 1, std::max<std::size_t>(1, kMaxParameters / types_.size()));

@@ -216,7 +216,7 @@ void Recordset::Insert(Row& row) {
       names += ", ";
       marks += ", ";
     }
-    names += columns_[i].name;
+    names += QuoteName(columns_[i].name);
     marks += "?";
     values.push_back(row.values[i]);
     types.push_back(columns_[i]);
@@ -236,7 +236,7 @@ void Recordset::UpdateExisting(Row& row) {
   for (std::size_t i = 0; i < columns_.size(); ++i) {
     if (!row.changed[i]) continue;
     if (!sets.empty()) sets += ", ";
-    sets += columns_[i].name + " = ?";
+    sets += QuoteName(columns_[i].name) + " = ?";
     values.push_back(row.values[i]);
     types.push_back(columns_[i]);
   }
@@ -252,9 +252,9 @@ void Recordset::UpdateExisting(Row& row) {
   for (std::size_t i : key_columns) {
     if (!where.empty()) where += " AND ";
     if (row.original[i].IsNull()) {
-      where += columns_[i].name + " IS NULL";
+      where += QuoteName(columns_[i].name) + " IS NULL";
     } else {
-      where += columns_[i].name + " = ?";
+      where += QuoteName(columns_[i].name) + " = ?";
       values.push_back(row.original[i]);
       types.push_back(columns_[i]);
     }

@@ -37,6 +37,15 @@ SQL_TIMESTAMP_STRUCT ToTimestamp(const DateTime& dt) {
 
 }  // namespace
 
+std::string QuoteName(std::string_view name) {
+  std::string quoted = "\"";
+  for (char c : name) {
+    quoted += c;
+    if (c == '"') quoted += '"';
+  }
+  return quoted + "\"";
+}
+
 void CheckValueFits(const ColumnInfo& column, const Variant& value, const char* source) {
   const std::string* text = value.AsText();
   std::size_t limit = column.TextLimit();

@@ -4,6 +4,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/variant.h"
@@ -25,6 +26,10 @@ struct ColumnInfo {
   // The longest text the column holds, or 0 when the driver gives no usable limit.
   std::size_t TextLimit() const;
 };
+
+// A column or table name quoted for SQL, so that names which are reserved words ("desc",
+// "user") can be used. REQUIRES: the name as the database reports it (case matters once quoted).
+std::string QuoteName(std::string_view name);
 
 // Refuses (SQLSTATE 22001) text longer than `column` holds: drivers that do not enforce a
 // length would store it whole, and others would cut it.
