@@ -4,11 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include <ctime>
 #include <regex>
 
 #include "testing/test_env.h"
 #include "worker/erp/fake_components.h"
+#include "worker/erp/java_date.h"
 #include "worker/recording_events.h"
 #include "worker/tables/table_catalogue.h"
 
@@ -28,18 +28,7 @@ constexpr const char* kTypes = "ServiceTypes.ServiceTypesManager";
 constexpr const char* kObjects = "ServiceObjects.ServiceObjectsManager";
 
 // Seconds since 1970 of a local date-time, as the ERP's instants count.
-std::int64_t Instant(const DateTime& local) {
-  CivilTime c = local.ToCivil();
-  std::tm tm{};
-  tm.tm_year = c.year - 1900;
-  tm.tm_mon = c.month - 1;
-  tm.tm_mday = c.day;
-  tm.tm_hour = c.hour;
-  tm.tm_min = c.minute;
-  tm.tm_sec = c.second;
-  tm.tm_isdst = -1;
-  return static_cast<std::int64_t>(std::mktime(&tm));
-}
+std::int64_t Instant(const DateTime& local) { return erp::InstantOfLocal(local); }
 
 FakeRow ServiceType(const std::string& code, const std::string& description) {
   return {{"getServiceType", code},
