@@ -214,9 +214,15 @@ void PlainOdbcArray(Connection& c, const std::vector<Row>& rows, std::size_t arr
   t.Commit();
 }
 
+// Rows per statement of the layer's inserter; 0: the layer's own choice.
+std::size_t layer_rows_per_statement = 0;
+
 void LayerBulkPath(Connection& c, const std::vector<Row>& rows) {
   qor::localdb::Transaction t(c);
-  auto inserter = qor::localdb::MakeBulkInserter(c, "bench", ColumnNames());
+  auto inserter = layer_rows_per_statement == 0
+                      ? qor::localdb::MakeBulkInserter(c, "bench", ColumnNames())
+                      : qor::localdb::MakeOdbcBulkInserter(c, "bench", ColumnNames(),
+                                                           layer_rows_per_statement);
   for (const Row& row : rows) inserter->Add(row);
   inserter->Flush();
   t.Commit();
@@ -349,6 +355,8 @@ int main(int argc, char** argv) {
   std::string only = "all";
   app.add_option("--rows", count, "rows to insert")->check(CLI::Range(1, 10000000));
   int repeat = 3;
+  app.add_option("--layer-rows-per-statement", layer_rows_per_statement,
+                 "rows per statement of the layer's inserter (default: its own choice)");
   app.add_option("--repeat", repeat, "runs of each method; the median is shown")
       ->check(CLI::Range(1, 20));
   app.add_option("--backend", only, "sqlite, postgresql or all")

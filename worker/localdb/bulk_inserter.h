@@ -42,4 +42,12 @@ std::unique_ptr<BulkInserter> MakeOdbcBulkInserter(Connection& connection, const
                                                    const std::vector<std::string>& columns,
                                                    std::size_t rows_per_statement);
 
+// The ODBC inserter that executes one single-row statement for up to `array_size` rows at once,
+// their values bound as arrays. Raises Error when a column has no fixed width (text without a
+// length). REQUIRES: as MakeBulkInserter.
+std::unique_ptr<BulkInserter> MakeOdbcArrayInserter(Connection& connection,
+                                                    const std::string& table,
+                                                    const std::vector<std::string>& columns,
+                                                    std::size_t array_size);
+
 }  // namespace qor::localdb

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <map>
+
 #include "testing/test_env.h"
 
 namespace qor::localdb {
@@ -35,11 +38,26 @@ class BulkInserterTest : public ::testing::TestWithParam<Backend> {
   std::unique_ptr<Connection> c_;
 };
 
-TEST_P(BulkInserterTest, WritesEveryRowExactlyWhateverTheBatchSize) {
-  for (std::size_t per_statement : {std::size_t{1}, std::size_t{7}, std::size_t{100}}) {
-    SCOPED_TRACE(per_statement);
+TEST_P(BulkInserterTest, WritesEveryRowExactlyWhateverTheWay) {
+  struct Way {
+    const char* name;
+    std::function<std::unique_ptr<BulkInserter>()> make;
+  } ways[] = {
+      {"one row per statement",
+       [&] { return MakeOdbcBulkInserter(*c_, "tssoc200", OrderColumns(), 1); }},
+      {"7 rows per statement",
+       [&] { return MakeOdbcBulkInserter(*c_, "tssoc200", OrderColumns(), 7); }},
+      {"100 rows per statement",
+       [&] { return MakeOdbcBulkInserter(*c_, "tssoc200", OrderColumns(), 100); }},
+      {"arrays of 7", [&] { return MakeOdbcArrayInserter(*c_, "tssoc200", OrderColumns(), 7); }},
+      {"arrays of 1000",
+       [&] { return MakeOdbcArrayInserter(*c_, "tssoc200", OrderColumns(), 1000); }},
+      {"the driver's choice", [&] { return MakeBulkInserter(*c_, "tssoc200", OrderColumns()); }},
+  };
+  for (const Way& way : ways) {
+    SCOPED_TRACE(way.name);
     c_->Execute("DELETE FROM tssoc200 WHERE 1=1");
-    auto inserter = MakeOdbcBulkInserter(*c_, "tssoc200", OrderColumns(), per_statement);
+    auto inserter = way.make();
     const int count = 253;  // not a multiple of any batch size
     for (int i = 0; i < count; ++i) inserter->Add(OrderRow(i));
     inserter->Flush();
@@ -62,10 +80,12 @@ TEST_P(BulkInserterTest, WritesEveryRowExactlyWhateverTheBatchSize) {
 
 TEST_P(BulkInserterTest, BadRowsAreRefusedAndATransactionKeepsAllOrNothing) {
   c_->Execute("INSERT INTO tsmdm030 (cstp, dsca) VALUES ('OLD', 'kept')");
-  {
+  for (bool arrays : {false, true}) {
+    SCOPED_TRACE(arrays ? "arrays" : "multi-row");
     Transaction t(*c_);
     c_->Execute("DELETE FROM tsmdm030 WHERE 1=1");
-    auto inserter = MakeBulkInserter(*c_, "tsmdm030", {"cstp", "dsca"});
+    auto inserter = arrays ? MakeOdbcArrayInserter(*c_, "tsmdm030", {"cstp", "dsca"}, 10)
+                           : MakeOdbcBulkInserter(*c_, "tsmdm030", {"cstp", "dsca"}, 10);
     inserter->Add(std::vector<Variant>{"A", "first"});
     EXPECT_THROW(inserter->Add(std::vector<Variant>{"B", std::string(31, 'x')}), Error);
     EXPECT_THROW(inserter->Add(std::vector<Variant>{"C"}), Error);
