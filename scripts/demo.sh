@@ -10,14 +10,17 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${QOR_BUILD_DIR:-$root/build}
-"$root/scripts/install-deps.sh"
-cmake -S "$root" -B "$build" -G Ninja >/dev/null
-cmake --build "$build"
+# The test run sets QOR_DEMO_SKIP_BUILD to run the demo with the build it has just made.
+if [ -z "${QOR_DEMO_SKIP_BUILD:-}" ]; then
+  "$root/scripts/install-deps.sh"
+  cmake -S "$root" -B "$build" -G Ninja >/dev/null
+  cmake --build "$build"
+fi
 
 # The tables whose copy is built.
 tables=(tsmdm030 tscfg220 tscfg200)
 
-demo="$build/demo"
+demo=${QOR_DEMO_DIR:-$build/demo}
 rm -rf "$demo"
 mkdir -p "$demo/odbc" "$demo/data" "$demo/logs"
 sqlite_driver=$(find /usr/lib /usr/local/lib -name libsqlite3odbc.so 2>/dev/null | head -1)
