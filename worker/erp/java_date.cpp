@@ -127,41 +127,19 @@ int JavaDate::day() const {
   return static_cast<int>(((days % 7) + 11) % 7);  // 1970-01-01 was a Thursday
 }
 
-void JavaDate::SetYear(long long v) {
+// Every setter changes one local field and lets the others roll over with it.
+void JavaDate::SetField(int CivilTime::*field, int offset, const char* member, long long v) {
   CivilTime c = Fields();
-  c.year = ToInt(class_id(), "setYear", v) + 1900;
+  c.*field = ToInt(class_id(), member, v) + offset;
   SetFields(c);
 }
 
-void JavaDate::SetMonth(long long v) {
-  CivilTime c = Fields();
-  c.month = ToInt(class_id(), "setMonth", v) + 1;
-  SetFields(c);
-}
-
-void JavaDate::SetDate(long long v) {
-  CivilTime c = Fields();
-  c.day = ToInt(class_id(), "setDate", v);
-  SetFields(c);
-}
-
-void JavaDate::SetHours(long long v) {
-  CivilTime c = Fields();
-  c.hour = ToInt(class_id(), "setHours", v);
-  SetFields(c);
-}
-
-void JavaDate::SetMinutes(long long v) {
-  CivilTime c = Fields();
-  c.minute = ToInt(class_id(), "setMinutes", v);
-  SetFields(c);
-}
-
-void JavaDate::SetSeconds(long long v) {
-  CivilTime c = Fields();
-  c.second = ToInt(class_id(), "setSeconds", v);
-  SetFields(c);
-}
+void JavaDate::SetYear(long long v) { SetField(&CivilTime::year, 1900, "setYear", v); }
+void JavaDate::SetMonth(long long v) { SetField(&CivilTime::month, 1, "setMonth", v); }
+void JavaDate::SetDate(long long v) { SetField(&CivilTime::day, 0, "setDate", v); }
+void JavaDate::SetHours(long long v) { SetField(&CivilTime::hour, 0, "setHours", v); }
+void JavaDate::SetMinutes(long long v) { SetField(&CivilTime::minute, 0, "setMinutes", v); }
+void JavaDate::SetSeconds(long long v) { SetField(&CivilTime::second, 0, "setSeconds", v); }
 
 std::string JavaDate::ToString() const {
   std::time_t t = static_cast<std::time_t>(epoch_seconds());

@@ -79,6 +79,7 @@ class JavaDate : public Object {
  private:
   CivilTime Fields() const;
   void SetFields(const CivilTime& fields);
+  void SetField(int CivilTime::*field, int offset, const char* member, long long v);
 
   std::int64_t millis_ = 0;
 };
