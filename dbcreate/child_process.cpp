@@ -82,9 +82,9 @@ std::vector<char*> Pointers(std::vector<std::string>& texts) {
 
 }  // namespace
 
-ChildResult RunToCompletion(const ChildProcessSpec& spec) {
+ChildResult RunToCompletion(const ChildCommand& command) {
   std::string input_path =
-      spec.standard_input ? spec.standard_input->string() : std::string("/dev/null");
+      command.standard_input ? command.standard_input->string() : std::string("/dev/null");
   UniqueFd input(::open(input_path.c_str(), O_RDONLY | O_CLOEXEC));
   if (!input.valid()) {
     int error = errno;
@@ -103,14 +103,14 @@ ChildResult RunToCompletion(const ChildProcessSpec& spec) {
   posix_spawn_file_actions_adddup2(actions.get(), input.get(), STDIN_FILENO);
   posix_spawn_file_actions_addopen(actions.get(), STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
   posix_spawn_file_actions_adddup2(actions.get(), write_end.get(), STDERR_FILENO);
-  if (spec.working_directory) {
-    posix_spawn_file_actions_addchdir_np(actions.get(), spec.working_directory->c_str());
+  if (command.working_directory) {
+    posix_spawn_file_actions_addchdir_np(actions.get(), command.working_directory->c_str());
   }
 
   std::vector<std::string> argv_texts;
-  argv_texts.push_back(spec.program.string());
-  argv_texts.insert(argv_texts.end(), spec.arguments.begin(), spec.arguments.end());
-  std::vector<std::string> env_texts = ChildEnvironment(spec.environment);
+  argv_texts.push_back(command.program.string());
+  argv_texts.insert(argv_texts.end(), command.arguments.begin(), command.arguments.end());
+  std::vector<std::string> env_texts = ChildEnvironment(command.environment);
   std::vector<char*> argv = Pointers(argv_texts);
   std::vector<char*> envp = Pointers(env_texts);
 
@@ -118,7 +118,7 @@ ChildResult RunToCompletion(const ChildProcessSpec& spec) {
   int rc =
       ::posix_spawn(&pid, argv_texts[0].c_str(), actions.get(), nullptr, argv.data(), envp.data());
   if (rc != 0) {
-    throw Error(rc, kSource, "Cannot run '" + spec.program.string() + "': " + SystemText(rc));
+    throw Error(rc, kSource, "Cannot run '" + command.program.string() + "': " + SystemText(rc));
   }
   ChildPid child(pid);
   write_end.Reset();  // the child's copy is the only writer left: EOF comes when it ends

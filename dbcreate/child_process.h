@@ -9,7 +9,7 @@
 
 namespace qor::dbcreate {
 
-struct ChildProcessSpec {
+struct ChildCommand {
   std::filesystem::path program;
   std::vector<std::string> arguments;  // after the program's name
   // Variables set for the child on top of this process's environment, a later setting of a
@@ -33,6 +33,6 @@ struct ChildResult {
 // Starts the program and waits for its end, however long it runs. Throws Error (number: the
 // system's error number; description: the system's text) when the program or its standard
 // input cannot be opened.
-ChildResult RunToCompletion(const ChildProcessSpec& spec);
+ChildResult RunToCompletion(const ChildCommand& command);
 
 }  // namespace qor::dbcreate

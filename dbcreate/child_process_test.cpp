@@ -8,11 +8,11 @@
 namespace qor::dbcreate {
 namespace {
 
-ChildProcessSpec Shell(const std::string& script) {
-  ChildProcessSpec spec;
-  spec.program = "/bin/sh";
-  spec.arguments = {"-c", script};
-  return spec;
+ChildCommand Shell(const std::string& script) {
+  ChildCommand command;
+  command.program = "/bin/sh";
+  command.arguments = {"-c", script};
+  return command;
 }
 
 TEST(ChildProcessTest, WaitsAndReportsTheExitAndTheErrorOutput) {
@@ -40,12 +40,12 @@ TEST(ChildProcessTest, WaitsAndReportsTheExitAndTheErrorOutput) {
 TEST(ChildProcessTest, PassesEnvironmentInputAndFolder) {
   qor::testing::TempDir dir;
   qor::testing::WriteFile(dir.path() / "in.txt", "first line\n");
-  ChildProcessSpec spec = Shell("read line; echo \"$line|$QOR_CHILD_SECRET|$(pwd)\" >&2");
-  spec.environment = {
+  ChildCommand command = Shell("read line; echo \"$line|$QOR_CHILD_SECRET|$(pwd)\" >&2");
+  command.environment = {
       {"QOR_CHILD_SECRET", "first"}, {"PATH", "/usr/bin:/bin"}, {"QOR_CHILD_SECRET", "s3cret"}};
-  spec.standard_input = dir.path() / "in.txt";
-  spec.working_directory = dir.path();
-  ChildResult result = RunToCompletion(spec);
+  command.standard_input = dir.path() / "in.txt";
+  command.working_directory = dir.path();
+  ChildResult result = RunToCompletion(command);
   EXPECT_EQ(result.error_output, "first line|s3cret|" + dir.path().string() + "\n");
 }
 
@@ -56,13 +56,13 @@ TEST(ChildProcessTest, KeepsTheFirst64KiBOfTheErrorOutput) {
 }
 
 TEST(ChildProcessTest, AMissingProgramOrInputIsAnErrorWithTheSystemsText) {
-  ChildProcessSpec missing_program;
+  ChildCommand missing_program;
   missing_program.program = "/nonexistent/sqlite3";
-  ChildProcessSpec missing_input = Shell("true");
+  ChildCommand missing_input = Shell("true");
   missing_input.standard_input = "/nonexistent/script.sql";
   struct Case {
     const char* name;
-    ChildProcessSpec spec;
+    ChildCommand command;
     const char* description;
   } cases[] = {
       {"program", missing_program, "Cannot run '/nonexistent/sqlite3': No such file or directory"},
@@ -71,7 +71,7 @@ TEST(ChildProcessTest, AMissingProgramOrInputIsAnErrorWithTheSystemsText) {
   };
   for (const Case& c : cases) {
     try {
-      RunToCompletion(c.spec);
+      RunToCompletion(c.command);
       ADD_FAILURE() << c.name << " ran";
     } catch (const Error& e) {
       EXPECT_EQ(e.description(), c.description) << c.name;

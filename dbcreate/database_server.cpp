@@ -68,16 +68,16 @@ class SqliteServer : public DatabaseServer {
 
   void Close() override {}
 
-  ChildProcessSpec ScriptCommand(const fs::path& tools_folder, const std::string& name,
-                                 const fs::path& script) const override {
-    ChildProcessSpec spec;
-    spec.program = tools_folder / address_.ScriptToolName();
+  ChildCommand ScriptCommand(const fs::path& tools_folder, const std::string& name,
+                             const fs::path& script) const override {
+    ChildCommand command;
+    command.program = tools_folder / address_.ScriptToolName();
     // -bail stops at the first failing statement with a non-zero exit status; -init keeps a
     // user's start-up file out of the script.
-    spec.arguments = {"-bail", "-batch", "-init", "/dev/null",
-                      address_.DatabaseFile(name).string()};
-    spec.standard_input = script;
-    return spec;
+    command.arguments = {"-bail", "-batch", "-init", "/dev/null",
+                         address_.DatabaseFile(name).string()};
+    command.standard_input = script;
+    return command;
   }
 
  private:
@@ -123,30 +123,30 @@ class PostgresServer : public DatabaseServer {
 
   void Close() override { connection_.Close(); }
 
-  ChildProcessSpec ScriptCommand(const fs::path& tools_folder, const std::string& name,
-                                 const fs::path& script) const override {
-    ChildProcessSpec spec;
-    spec.program = tools_folder / address_.ScriptToolName();
+  ChildCommand ScriptCommand(const fs::path& tools_folder, const std::string& name,
+                             const fs::path& script) const override {
+    ChildCommand command;
+    command.program = tools_folder / address_.ScriptToolName();
     // -X: no ~/.psqlrc; -w: never wait for a password on a terminal; ON_ERROR_STOP: stop at
     // the first error with exit status 3.
-    spec.arguments = {"-X",
-                      "-q",
-                      "-w",
-                      "-v",
-                      "ON_ERROR_STOP=1",
-                      "-h",
-                      address_.host,
-                      "-p",
-                      std::to_string(address_.port)};
+    command.arguments = {"-X",
+                         "-q",
+                         "-w",
+                         "-v",
+                         "ON_ERROR_STOP=1",
+                         "-h",
+                         address_.host,
+                         "-p",
+                         std::to_string(address_.port)};
     if (!user_.empty()) {
-      spec.arguments.push_back("-U");
-      spec.arguments.push_back(user_);
+      command.arguments.push_back("-U");
+      command.arguments.push_back(user_);
     }
-    spec.arguments.insert(spec.arguments.end(), {"-d", name, "-f", script.string()});
-    spec.environment = {{"PGPASSWORD", password_},
-                        // A script run again would otherwise report every existing table.
-                        {"PGOPTIONS", "-c client_min_messages=warning"}};
-    return spec;
+    command.arguments.insert(command.arguments.end(), {"-d", name, "-f", script.string()});
+    command.environment = {{"PGPASSWORD", password_},
+                           // A script run again would otherwise report every existing table.
+                           {"PGOPTIONS", "-c client_min_messages=warning"}};
+    return command;
   }
 
  private:

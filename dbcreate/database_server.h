@@ -28,9 +28,9 @@ class DatabaseServer {
 
   // How the script tool found in `tools_folder` runs `script` in database `name`; the password
   // travels in the tool's environment, never among its arguments.
-  virtual ChildProcessSpec ScriptCommand(const std::filesystem::path& tools_folder,
-                                         const std::string& name,
-                                         const std::filesystem::path& script) const = 0;
+  virtual ChildCommand ScriptCommand(const std::filesystem::path& tools_folder,
+                                     const std::string& name,
+                                     const std::filesystem::path& script) const = 0;
 };
 
 // REQUIRES: CheckUserName(user) passed.

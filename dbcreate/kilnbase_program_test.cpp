@@ -43,22 +43,22 @@ class KilnbaseProgramTest : public ::testing::Test {
 
   ChildResult Kilnbase(const std::vector<std::string>& arguments,
                        const std::vector<std::pair<std::string, std::string>>& extra = {}) {
-    ChildProcessSpec spec;
-    spec.program = KILNBASE_PROGRAM;
-    spec.arguments = arguments;
-    spec.environment = Environment();
-    spec.environment.insert(spec.environment.end(), extra.begin(), extra.end());
-    spec.working_directory = dir_.path();
-    return RunToCompletion(spec);
+    ChildCommand command;
+    command.program = KILNBASE_PROGRAM;
+    command.arguments = arguments;
+    command.environment = Environment();
+    command.environment.insert(command.environment.end(), extra.begin(), extra.end());
+    command.working_directory = dir_.path();
+    return RunToCompletion(command);
   }
 
   // The tables found through `connection` by another process, or the failure.
   ChildResult Probe(const std::string& connection) {
-    ChildProcessSpec spec;
-    spec.program = QOR_DSN_PROBE;
-    spec.environment = Environment();
-    spec.environment.emplace_back("QOR_PROBE_CONNECTION", connection);
-    return RunToCompletion(spec);
+    ChildCommand command;
+    command.program = QOR_DSN_PROBE;
+    command.environment = Environment();
+    command.environment.emplace_back("QOR_PROBE_CONNECTION", connection);
+    return RunToCompletion(command);
   }
   static std::vector<std::string> Lines(const std::string& text) {
     return Split(TrimSpace(text), '\n');
