@@ -1,5 +1,7 @@
 #include "common/connection_string.h"
 
+#include <cstdlib>
+
 #include "common/text.h"
 
 namespace qor {
@@ -94,12 +96,37 @@ std::string ConnectionString::ToString() const {
   return out;
 }
 
+namespace {
+
+bool IsPasswordKey(const std::string& key) {
+  return EqualsIgnoreCase(key, "PWD") || EqualsIgnoreCase(key, "Password");
+}
+
+}  // namespace
+
 std::string ConnectionString::Redacted() const {
   ConnectionString copy = *this;
   for (auto& [k, v] : copy.pairs_) {
-    if (EqualsIgnoreCase(k, "PWD") || EqualsIgnoreCase(k, "Password")) v = "***";
+    if (IsPasswordKey(k)) v = "***";
   }
   return copy.ToString();
+}
+
+bool ConnectionString::HasPassword() const {
+  for (const auto& [k, v] : pairs_) {
+    if (IsPasswordKey(k) && !v.empty()) return true;
+  }
+  return false;
+}
+
+std::string WithPasswordFromEnvironment(const std::string& connection_string,
+                                        const char* variable) {
+  ConnectionString cs = ConnectionString::Parse(connection_string);
+  if (cs.HasPassword()) return connection_string;
+  const char* password = std::getenv(variable);
+  if (password == nullptr || *password == '\0') return connection_string;
+  cs.Set("PWD", password);
+  return cs.ToString();
 }
 
 }  // namespace qor

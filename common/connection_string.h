@@ -28,9 +28,16 @@ class ConnectionString {
   std::string ToString() const;
   // The string with the password replaced by "***", for messages and logs.
   std::string Redacted() const;
+  // Whether it carries a password of its own (a non-empty PWD or Password).
+  bool HasPassword() const;
 
  private:
   std::vector<std::pair<std::string, std::string>> pairs_;
 };
+
+// The connection string with the password from the environment variable `variable` when it
+// carries none of its own, so that a password need never stand on a command line or in a
+// file; unchanged when the variable is unset or empty.
+std::string WithPasswordFromEnvironment(const std::string& connection_string, const char* variable);
 
 }  // namespace qor

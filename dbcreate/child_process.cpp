@@ -10,7 +10,7 @@
 #include <map>
 
 #include "common/error.h"
-#include "dbcreate/unique_fd.h"
+#include "common/unique_fd.h"
 
 extern char** environ;
 

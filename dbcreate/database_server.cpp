@@ -10,8 +10,8 @@
 #include "common/connection_string.h"
 #include "common/error.h"
 #include "common/text.h"
+#include "common/unique_fd.h"
 #include "dbcreate/system_dsn.h"
-#include "dbcreate/unique_fd.h"
 #include "worker/localdb/connection.h"
 
 namespace qor::dbcreate {

@@ -88,24 +88,6 @@ std::vector<std::pair<std::string, std::string>> IniSection(const fs::path& file
   return keys;
 }
 
-ScopedEnv::ScopedEnv(std::string name, const std::optional<std::string>& value)
-    : name_(std::move(name)) {
-  if (const char* old = std::getenv(name_.c_str())) previous_ = old;
-  if (value) {
-    ::setenv(name_.c_str(), value->c_str(), 1);
-  } else {
-    ::unsetenv(name_.c_str());
-  }
-}
-
-ScopedEnv::~ScopedEnv() {
-  if (previous_) {
-    ::setenv(name_.c_str(), previous_->c_str(), 1);
-  } else {
-    ::unsetenv(name_.c_str());
-  }
-}
-
 void WriteProgram(const fs::path& file, const std::string& text) {
   qor::testing::WriteFile(file, text);
   fs::permissions(file, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |

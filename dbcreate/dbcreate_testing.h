@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "testing/test_env.h"
 #include "worker/localdb/connection.h"
 
 namespace qor::dbcreate::testing {
@@ -33,18 +34,7 @@ void MakeOdbcConfig(const std::filesystem::path& folder, bool with_odbc_ini,
 std::vector<std::pair<std::string, std::string>> IniSection(const std::filesystem::path& file,
                                                             const std::string& section);
 
-// Sets (or, given none, removes) an environment variable until the end of the scope.
-class ScopedEnv {
- public:
-  ScopedEnv(std::string name, const std::optional<std::string>& value);
-  ~ScopedEnv();
-  ScopedEnv(const ScopedEnv&) = delete;
-  ScopedEnv& operator=(const ScopedEnv&) = delete;
-
- private:
-  std::string name_;
-  std::optional<std::string> previous_;
-};
+using qor::testing::ScopedEnv;
 
 // Writes an executable shell script.
 void WriteProgram(const std::filesystem::path& file, const std::string& text);

@@ -6,7 +6,7 @@
 #include <cstdlib>
 
 #include "common/error.h"
-#include "dbcreate/unique_fd.h"
+#include "common/unique_fd.h"
 
 namespace qor::dbcreate {
 namespace {

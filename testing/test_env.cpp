@@ -63,6 +63,24 @@ void InitializeTestProcess() {
   std::setlocale(LC_ALL, "C");
 }
 
+ScopedEnv::ScopedEnv(std::string name, const std::optional<std::string>& value)
+    : name_(std::move(name)) {
+  if (const char* old = std::getenv(name_.c_str())) previous_ = old;
+  if (value) {
+    setenv(name_.c_str(), value->c_str(), 1);
+  } else {
+    unsetenv(name_.c_str());
+  }
+}
+
+ScopedEnv::~ScopedEnv() {
+  if (previous_) {
+    setenv(name_.c_str(), previous_->c_str(), 1);
+  } else {
+    unsetenv(name_.c_str());
+  }
+}
+
 std::string UniqueName(const std::string& prefix) {
   static std::atomic<int> counter{0};
   static const unsigned salt = std::random_device{}() % 100000;

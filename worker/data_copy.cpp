@@ -1,7 +1,5 @@
 #include "worker/data_copy.h"
 
-#include <cstdlib>
-
 #include "common/connection_string.h"
 #include "common/text.h"
 #include "worker/log_file.h"
@@ -22,15 +20,6 @@ std::vector<std::string> DispatchTable::Names() const {
   std::vector<std::string> names;
   for (const auto& [name, copy] : procedures_) names.push_back(name);
   return names;
-}
-
-std::string WithPasswordFromEnvironment(const std::string& connection_string) {
-  ConnectionString cs = ConnectionString::Parse(connection_string);
-  std::optional<std::string> pwd = cs.Get("PWD");
-  const char* env = std::getenv("QOR_DB_PASSWORD");
-  if ((pwd && !pwd->empty()) || env == nullptr) return connection_string;
-  cs.Set("PWD", env);
-  return cs.ToString();
 }
 
 clsDataCopy::clsDataCopy(DataCopyEvents& events, const DispatchTable& dispatch,
@@ -75,7 +64,7 @@ int clsDataCopy::RunCopyJob() {
   LogFileName_ = LogFilePath_ + "/" + TableName_ + ".log";
   try {
     Connection_ = std::make_unique<localdb::Connection>();
-    Connection_->Open(WithPasswordFromEnvironment(connection_string_));
+    Connection_->Open(WithPasswordFromEnvironment(connection_string_, kDbPasswordVariable));
     if (!Trim(local_database_).empty()) Connection_->SetDefaultDatabase(Trim(local_database_));
     if (IsCopyInProgress(TableName_)) {
       // Another worker holds the table; its claim is left alone.

@@ -158,8 +158,7 @@ class clsDataCopy {
   bool claimed_ = false;
 };
 
-// The connection string with the password from QOR_DB_PASSWORD when it carries no "PWD="
-// value of its own.
-std::string WithPasswordFromEnvironment(const std::string& connection_string);
+// The variable that gives the local database's password when the connection string has none.
+inline constexpr const char* kDbPasswordVariable = "QOR_DB_PASSWORD";
 
 }  // namespace qor::worker

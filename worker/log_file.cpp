@@ -8,36 +8,24 @@
 #include <cstring>
 
 #include "common/text.h"
+#include "common/unique_fd.h"
 
 namespace qor::worker {
 namespace {
 
-// Owns one descriptor opened for appending.
-class AppendFile {
- public:
-  explicit AppendFile(const std::filesystem::path& path)
-      : fd_(open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644)) {}
-  ~AppendFile() {
-    if (fd_ >= 0) close(fd_);
+// Appends `text` to the file, created when missing; false when it cannot.
+bool Append(const std::filesystem::path& path, const std::string& text) {
+  UniqueFd fd(open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644));
+  if (!fd.valid()) return false;
+  std::size_t done = 0;
+  while (done < text.size()) {
+    ssize_t n = write(fd.get(), text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<std::size_t>(n);
   }
-  AppendFile(const AppendFile&) = delete;
-  AppendFile& operator=(const AppendFile&) = delete;
-
-  bool Write(const std::string& text) {
-    if (fd_ < 0) return false;
-    std::size_t done = 0;
-    while (done < text.size()) {
-      ssize_t n = write(fd_, text.data() + done, text.size() - done);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) return false;
-      done += static_cast<std::size_t>(n);
-    }
-    return true;
-  }
-
- private:
-  int fd_;
-};
+  return true;
+}
 
 }  // namespace
 
@@ -48,11 +36,11 @@ std::filesystem::path FallbackLogDirectory() {
 }
 
 std::filesystem::path AppendToLog(const std::filesystem::path& file, const std::string& text) {
-  if (AppendFile(file).Write(text)) return file;
+  if (Append(file, text)) return file;
   std::filesystem::path fallback = FallbackLogDirectory() / file.filename();
   std::fprintf(stderr, "QORDbSync: cannot write %s (%s); writing %s instead\n", file.c_str(),
                std::strerror(errno), fallback.c_str());
-  if (fallback != file && AppendFile(fallback).Write(text)) return fallback;
+  if (fallback != file && Append(fallback, text)) return fallback;
   std::fwrite(text.data(), 1, text.size(), stderr);
   return {};
 }

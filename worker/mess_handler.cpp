@@ -11,6 +11,7 @@
 
 #include "common/error.h"
 #include "common/message_protocol.h"
+#include "common/unique_fd.h"
 
 namespace qor::worker {
 namespace {
@@ -22,10 +23,7 @@ constexpr int kReplyTimeoutMs = 30000;
 
 class SocketMessHandler : public MessageHandler {
  public:
-  explicit SocketMessHandler(int fd) : fd_(fd) {}
-  ~SocketMessHandler() override { close(fd_); }
-  SocketMessHandler(const SocketMessHandler&) = delete;
-  SocketMessHandler& operator=(const SocketMessHandler&) = delete;
+  explicit SocketMessHandler(UniqueFd fd) : fd_(std::move(fd)) {}
 
   void writeToMessageBox(const DateTime& iTime, const std::string& iMessage) override {
     Call("writeToMessageBox", {Variant(iTime), Variant(iMessage)});
@@ -40,7 +38,7 @@ class SocketMessHandler : public MessageHandler {
     std::size_t sent = 0;
     while (sent < frame.size()) {
       // MSG_NOSIGNAL: a console that went away must not kill the worker with SIGPIPE.
-      ssize_t n = send(fd_, frame.data() + sent, frame.size() - sent, MSG_NOSIGNAL);
+      ssize_t n = send(fd_.get(), frame.data() + sent, frame.size() - sent, MSG_NOSIGNAL);
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) Fail("cannot send " + member + ": " + std::strerror(errno));
       sent += static_cast<std::size_t>(n);
@@ -51,12 +49,12 @@ class SocketMessHandler : public MessageHandler {
         if (!reply.ok) throw Error(reply.error_number, reply.error_source, reply.error_description);
         return reply.result;
       }
-      pollfd p{fd_, POLLIN, 0};
+      pollfd p{fd_.get(), POLLIN, 0};
       int ready = poll(&p, 1, kReplyTimeoutMs);
       if (ready < 0 && errno == EINTR) continue;
       if (ready == 0) Fail("the console did not answer " + member);
       char buffer[4096];
-      ssize_t n = recv(fd_, buffer, sizeof buffer, 0);
+      ssize_t n = recv(fd_.get(), buffer, sizeof buffer, 0);
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) Fail("the console closed the connection during " + member);
       reader_.Feed(buffer, static_cast<std::size_t>(n));
@@ -67,7 +65,7 @@ class SocketMessHandler : public MessageHandler {
     throw Error(kConsoleUnavailable, kSource, "The console is unavailable: " + what);
   }
 
-  int fd_;
+  UniqueFd fd_;  // closing it destroys the console's instance
   protocol::FrameReader reader_;
 };
 
@@ -84,14 +82,12 @@ std::unique_ptr<MessageHandler> CreateMessHandler() {
   address.sun_family = AF_UNIX;
   if (path.size() >= sizeof address.sun_path) throw refuse("the socket path is too long");
   std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-  int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) throw refuse(std::strerror(errno));
-  if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-    Error e = refuse(std::strerror(errno));
-    close(fd);
-    throw e;
+  UniqueFd fd(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  if (!fd.valid()) throw refuse(std::strerror(errno));
+  if (connect(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    throw refuse(std::strerror(errno));
   }
-  return std::make_unique<SocketMessHandler>(fd);
+  return std::make_unique<SocketMessHandler>(std::move(fd));
 }
 
 }  // namespace qor::worker

@@ -337,12 +337,9 @@ void WriteDirectoryEntry(const fs::path& file, const DirectoryEntry& entry) {
   for (const auto& [name, value] : entry.attributes) {
     if (!EqualsIgnoreCase(name, kErpConnectionAttribute)) continue;
     ConnectionString cs = ConnectionString::Parse(value);
-    for (const char* key : {"PWD", "Password"}) {
-      std::optional<std::string> password = cs.Get(key);
-      if (password && !password->empty()) {
-        Fail("The connection string of \"" + entry.dn + "\" carries a password (" + cs.Redacted() +
-             "): the directory file holds none");
-      }
+    if (cs.HasPassword()) {
+      Fail("The connection string of \"" + entry.dn + "\" carries a password (" + cs.Redacted() +
+           "): the directory file holds none");
     }
   }
   std::error_code ec;

@@ -22,7 +22,7 @@ using qor::erp::kErpPasswordVariable;
 
 // Refuses a connection string with a password, without repeating it.
 std::string NoPassword(const std::string& value) {
-  if (qor::erp::HasPassword(value)) {
+  if (qor::ConnectionString::Parse(value).HasPassword()) {
     return std::string("the connection string must not carry PWD; put the password into ") +
            kErpPasswordVariable;
   }

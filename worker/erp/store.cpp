@@ -92,22 +92,8 @@ $body$)sql";
 
 }  // namespace
 
-bool HasPassword(const std::string& connection_string) {
-  ConnectionString cs = ConnectionString::Parse(connection_string);
-  for (const char* key : {"PWD", "Password"}) {
-    std::optional<std::string> value = cs.Get(key);
-    if (value && !value->empty()) return true;
-  }
-  return false;
-}
-
 std::string WithEnvironmentPassword(const std::string& connection_string) {
-  if (HasPassword(connection_string)) return connection_string;
-  const char* password = std::getenv(kErpPasswordVariable);
-  if (password == nullptr || *password == '\0') return connection_string;
-  ConnectionString cs = ConnectionString::Parse(connection_string);
-  cs.Set("PWD", password);
-  return cs.ToString();
+  return WithPasswordFromEnvironment(connection_string, kErpPasswordVariable);
 }
 
 std::string WithStreaming(const std::string& connection_string, localdb::Dialect dialect) {

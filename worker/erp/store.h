@@ -41,8 +41,6 @@ inline constexpr const char* kAuditTable = "erp_audit";
 // The connection string with the password of QOR_ERP_PASSWORD added when it has no PWD (or
 // an empty one) and the variable is set.
 std::string WithEnvironmentPassword(const std::string& connection_string);
-// Whether the connection string carries a non-empty PWD (or Password).
-bool HasPassword(const std::string& connection_string);
 // The connection string with the options under which the dialect's driver streams a result
 // instead of reading it whole (SQLite: StepAPI=1; PostgreSQL: UseDeclareFetch=1, Fetch=1000);
 // options the string already sets stay as they are.

@@ -83,10 +83,8 @@ class StoreEnumeration : public Enumeration {
       session_.reset();
       return nullptr;
     }
-    std::vector<Variant> values;
-    values.reserve(table_.fields.size());
-    for (std::size_t i = 0; i < table_.fields.size(); ++i) values.push_back(statement_->Get(i));
-    return std::make_shared<RecordObject>(table_, std::move(values));
+    // The query selects the table's fields in catalogue order.
+    return std::make_shared<RecordObject>(table_, statement_->CurrentRow());
   }
 
  private:

@@ -16,30 +16,7 @@
 
 namespace qor::erp {
 
-// Sets an environment variable for one scope and restores the old value.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const std::string& value) : name_(name) {
-    const char* old = std::getenv(name);
-    had_old_ = old != nullptr;
-    if (had_old_) old_ = old;
-    setenv(name, value.c_str(), 1);
-  }
-  ~ScopedEnv() {
-    if (had_old_) {
-      setenv(name_, old_.c_str(), 1);
-    } else {
-      unsetenv(name_);
-    }
-  }
-  ScopedEnv(const ScopedEnv&) = delete;
-  ScopedEnv& operator=(const ScopedEnv&) = delete;
-
- private:
-  const char* name_;
-  bool had_old_ = false;
-  std::string old_;
-};
+using qor::testing::ScopedEnv;
 
 // A fresh database with the store's tables, trail and triggers. Its connection string carries
 // no password; the password of the test server reaches the layer through QOR_ERP_PASSWORD,

@@ -140,14 +140,7 @@ std::vector<std::vector<Variant>> Connection::Query(const std::string& sql,
   Statement statement(*this);
   if (!parameters.empty()) statement.Bind(parameters);
   statement.ExecuteDirect(sql);
-  std::vector<std::vector<Variant>> rows;
-  std::size_t width = statement.columns().size();
-  while (statement.Fetch()) {
-    std::vector<Variant>& row = rows.emplace_back();
-    row.reserve(width);
-    for (std::size_t i = 0; i < width; ++i) row.push_back(statement.Get(i));
-  }
-  return rows;
+  return statement.FetchAll();
 }
 
 void Connection::BeginTransaction() {

@@ -33,7 +33,6 @@ void Recordset::Open(Connection& connection, const std::string& source, CommandT
   }
   rows_.clear();
   position_ = 0;
-  source_ = source;
   if (type == CommandType::kTable) {
     if (!IsSqlIdentifier(source)) {
       throw Error(kDatabaseError, "Recordset.Open", "Not a table name: '" + source + "'");
@@ -48,17 +47,20 @@ void Recordset::Open(Connection& connection, const std::string& source, CommandT
   if (!parameters.empty()) statement.Bind(parameters);
   statement.ExecuteDirect(source);
   columns_ = statement.columns();
-  while (statement.Fetch()) {
-    Row row;
-    row.values.reserve(columns_.size());
-    for (std::size_t i = 0; i < columns_.size(); ++i) row.values.push_back(statement.Get(i));
-    row.original = row.values;
-    row.changed.assign(columns_.size(), false);
-    rows_.push_back(std::move(row));
-  }
+  ReadRows(statement);
   table_ = WritableTable(source);
   loaded_ = true;
   connection_ = &connection;
+}
+
+void Recordset::ReadRows(Statement& statement) {
+  for (std::vector<Variant>& values : statement.FetchAll()) {
+    Row row;
+    row.original = values;
+    row.values = std::move(values);
+    row.changed.assign(row.values.size(), false);
+    rows_.push_back(std::move(row));
+  }
 }
 
 void Recordset::Close() {
@@ -75,14 +77,7 @@ void Recordset::EnsureLoaded() {
   if (!rows_.empty()) return;  // rows were added first: the recordset shows those
   Statement statement(*connection_);
   statement.ExecuteDirect("SELECT * FROM " + table_);
-  const std::size_t width = statement.columns().size();
-  while (statement.Fetch()) {
-    Row row;
-    for (std::size_t i = 0; i < width; ++i) row.values.push_back(statement.Get(i));
-    row.original = row.values;
-    row.changed.assign(width, false);
-    rows_.push_back(std::move(row));
-  }
+  ReadRows(statement);
   position_ = 0;
 }
 

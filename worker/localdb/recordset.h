@@ -76,6 +76,8 @@ class Recordset {
 
   void RequireOpen(const char* operation) const;
   void EnsureLoaded();
+  // Appends the rest of the statement's result as unchanged rows.
+  void ReadRows(Statement& statement);
   Row& CurrentRow(const char* operation);
   std::size_t ColumnIndex(std::string_view name) const;
   bool HasPendingChange() const;
@@ -84,7 +86,6 @@ class Recordset {
 
   Connection* connection_ = nullptr;
   std::string table_;
-  std::string source_;
   std::vector<ColumnInfo> columns_;
   std::vector<Row> rows_;
   std::size_t position_ = 0;

@@ -330,6 +330,20 @@ Variant Statement::Get(std::size_t index) {
   }
 }
 
+std::vector<Variant> Statement::CurrentRow() {
+  std::size_t width = columns().size();
+  std::vector<Variant> row;
+  row.reserve(width);
+  for (std::size_t i = 0; i < width; ++i) row.push_back(Get(i));
+  return row;
+}
+
+std::vector<std::vector<Variant>> Statement::FetchAll() {
+  std::vector<std::vector<Variant>> rows;
+  while (Fetch()) rows.push_back(CurrentRow());
+  return rows;
+}
+
 void Statement::CloseCursor() { SQLFreeStmt(handle_.get(), SQL_CLOSE); }
 
 }  // namespace qor::localdb

@@ -92,6 +92,10 @@ class Statement {
   bool Fetch();
   // The value of column `index` (from 0) of the current row.
   Variant Get(std::size_t index);
+  // Every value of the current row.
+  std::vector<Variant> CurrentRow();
+  // The rest of the result, row by row; for small results.
+  std::vector<std::vector<Variant>> FetchAll();
   // Ends the current result so that the statement can run again.
   void CloseCursor();
 

@@ -5,7 +5,7 @@
 
 #include <utility>
 
-namespace qor::dbcreate {
+namespace qor {
 
 class UniqueFd {
  public:
@@ -34,4 +34,4 @@ class UniqueFd {
   int fd_ = -1;
 };
 
-}  // namespace qor::dbcreate
+}  // namespace qor
