@@ -195,15 +195,8 @@ void PlainOdbcArray(Connection& c, const std::vector<Row>& rows, std::size_t arr
           doubles[(col - kTexts - kIntegers) * array_size + r] = v.ToDouble();
           ind = 0;
         } else {
-          qor::CivilTime ct = v.ToDateTime().ToCivil();
-          SQL_TIMESTAMP_STRUCT& ts = dates[(col - kTexts - kIntegers - kDoubles) * array_size + r];
-          ts = SQL_TIMESTAMP_STRUCT{static_cast<SQLSMALLINT>(ct.year),
-                                    static_cast<SQLUSMALLINT>(ct.month),
-                                    static_cast<SQLUSMALLINT>(ct.day),
-                                    static_cast<SQLUSMALLINT>(ct.hour),
-                                    static_cast<SQLUSMALLINT>(ct.minute),
-                                    static_cast<SQLUSMALLINT>(ct.second),
-                                    0};
+          dates[(col - kTexts - kIntegers - kDoubles) * array_size + r] =
+              qor::localdb::ToTimestamp(v.ToDateTime());
           ind = 0;
         }
       }
@@ -219,10 +212,10 @@ std::size_t layer_rows_per_statement = 0;
 
 void LayerBulkPath(Connection& c, const std::vector<Row>& rows) {
   qor::localdb::Transaction t(c);
-  auto inserter = layer_rows_per_statement == 0
-                      ? qor::localdb::MakeBulkInserter(c, "bench", ColumnNames())
-                      : qor::localdb::MakeOdbcBulkInserter(c, "bench", ColumnNames(),
-                                                           layer_rows_per_statement);
+  auto inserter =
+      layer_rows_per_statement == 0
+          ? qor::localdb::MakeBulkInserter(c, "bench", ColumnNames())
+          : qor::localdb::MakeOdbcBulkInserter(c, "bench", ColumnNames(), layer_rows_per_statement);
   for (const Row& row : rows) inserter->Add(row);
   inserter->Flush();
   t.Commit();

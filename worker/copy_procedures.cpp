@@ -10,13 +10,12 @@ namespace {
 using tables::KeyColumn;
 using tables::TableDescriptor;
 
-bool HasMoreElements(erp::Object& enumeration) {
-  erp::Value more = enumeration.Call("hasMoreElements");
-  // Null counts as false.
-  return !more.IsNull() && more.variant().ToBoolean();
-}
-
+// Null counts as false.
 bool AsBoolean(const erp::Value& v) { return !v.IsNull() && v.variant().ToBoolean(); }
+
+bool HasMoreElements(erp::Object& enumeration) {
+  return AsBoolean(enumeration.Call("hasMoreElements"));
+}
 
 // " where c1 = ? and c2 = ?" and the values of the current object to bind to it.
 std::string KeyClause(const std::vector<KeyColumn>& keys, erp::Object& current,

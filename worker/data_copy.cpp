@@ -109,8 +109,7 @@ void clsDataCopy::AppendLog(const std::string& text) {
 void clsDataCopy::WriteLogEntry(const std::vector<std::string>& items) {
   std::string text;
   if (!ErrorLogged) {
-    DateTime now = DateTime::Now();
-    text += QuotedLogLine({"Date-Time :" + now.FormatDate() + " : " + now.FormatTime()});
+    text += QuotedLogLine({DateTimeText()});
     ErrorLogged = true;
   }
   text += QuotedLogLine(items);
@@ -129,8 +128,7 @@ Error clsDataCopy::LoggedAndRaised(const std::string& source, const std::string&
 
 void clsDataCopy::LogCopyCounts(const std::string& table, std::int32_t inserted,
                                 std::int32_t updated, std::int32_t deleted) {
-  DateTime now = DateTime::Now();
-  std::string text = QuotedLogLine({"Date-Time :" + now.FormatDate() + " : " + now.FormatTime()});
+  std::string text = QuotedLogLine({DateTimeText()});
   text +=
       QuotedLogLine({"Table : " + table + " - " + std::to_string(inserted) + " records Inserted"});
   if (updated > 0) {

@@ -1,4 +1,5 @@
 #include "worker/copy_procedures.h"
+#include "worker/erp/catalogue.h"
 #include "worker/tables/table_descriptor.h"
 
 namespace qor::worker {

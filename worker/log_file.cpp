@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/date_time.h"
 #include "common/text.h"
 #include "common/unique_fd.h"
 
@@ -43,6 +44,11 @@ std::filesystem::path AppendToLog(const std::filesystem::path& file, const std::
   if (fallback != file && Append(fallback, text)) return fallback;
   std::fwrite(text.data(), 1, text.size(), stderr);
   return {};
+}
+
+std::string DateTimeText() {
+  DateTime now = DateTime::Now();
+  return "Date-Time :" + now.FormatDate() + " : " + now.FormatTime();
 }
 
 std::string QuotedLogLine(const std::vector<std::string>& items) {

@@ -17,6 +17,9 @@ std::filesystem::path FallbackLogDirectory();
 // Opens and closes the file on every call, so that a crash loses nothing already written.
 std::filesystem::path AppendToLog(const std::filesystem::path& file, const std::string& text);
 
+// "Date-Time :" + the current date + " : " + the current time, as both logs begin an entry.
+std::string DateTimeText();
+
 // One line of the table log: each item between double quotes, items separated by commas,
 // ended by carriage return and line feed. Quotes inside an item are written as they are.
 std::string QuotedLogLine(const std::vector<std::string>& items);

@@ -1,28 +1,9 @@
 #include "worker/row_filler.h"
 
 #include "common/error.h"
-#include "common/text.h"
 #include "worker/data_copy.h"
 
 namespace qor::worker {
-
-ValuesSink::ValuesSink(const tables::RowFiller& filler)
-    : filler_(filler), values_(filler.columns.size()) {}
-
-void ValuesSink::Set(std::string_view column, Variant value) {
-  for (std::size_t i = 0; i < filler_.columns.size(); ++i) {
-    if (EqualsIgnoreCase(filler_.columns[i].column, column)) {
-      values_[i] = std::move(value);
-      return;
-    }
-  }
-  throw Error(kValidationError, std::string(filler_.name),
-              "No column '" + std::string(column) + "' in the row");
-}
-
-void ValuesSink::Reset() {
-  for (Variant& v : values_) v = Variant();
-}
 
 Variant Convert(clsDataCopy& job, tables::Conversion conversion, const erp::Value& value) {
   switch (conversion) {
@@ -47,10 +28,11 @@ Variant Convert(clsDataCopy& job, tables::Conversion conversion, const erp::Valu
 
 void FillRow(clsDataCopy& job, const tables::RowFiller& filler, erp::Object& source, bool listed,
              RowSink& sink) {
-  for (const tables::ColumnMapping& column : filler.columns) {
+  for (std::size_t i = 0; i < filler.columns.size(); ++i) {
+    const tables::ColumnMapping& column = filler.columns[i];
     if (column.listed_only && !listed) continue;
     erp::Value value = source.Call(column.getter);
-    sink.Set(column.column, Convert(job, column.conversion, value));
+    sink.Set(i, column.column, Convert(job, column.conversion, value));
   }
 }
 

@@ -1,6 +1,7 @@
 // Filling a local row from an ERP object through a table's row filler.
 #pragma once
 
+#include <algorithm>
 #include <string_view>
 #include <vector>
 
@@ -13,18 +14,18 @@ namespace qor::worker {
 
 class clsDataCopy;
 
-// Where a row filler writes its columns.
+// Where a row filler writes its columns: each by its position in the filler and its name.
 class RowSink {
  public:
   virtual ~RowSink() = default;
-  virtual void Set(std::string_view column, Variant value) = 0;
+  virtual void Set(std::size_t position, std::string_view column, Variant value) = 0;
 };
 
-// Writes into the current row of a recordset.
+// Writes into the current row of a recordset, by column name.
 class RecordsetSink : public RowSink {
  public:
   explicit RecordsetSink(localdb::Recordset& rs) : rs_(rs) {}
-  void Set(std::string_view column, Variant value) override {
+  void Set(std::size_t, std::string_view column, Variant value) override {
     rs_.SetField(column, std::move(value));
   }
 
@@ -32,17 +33,19 @@ class RecordsetSink : public RowSink {
   localdb::Recordset& rs_;
 };
 
-// Writes into a row of values in the filler's column order (for the bulk path).
+// Writes into a row of values in the filler's column order (for the bulk path), by position:
+// a full copy fills every row this way, so no name is looked up.
 class ValuesSink : public RowSink {
  public:
-  explicit ValuesSink(const tables::RowFiller& filler);
-  void Set(std::string_view column, Variant value) override;
+  explicit ValuesSink(const tables::RowFiller& filler) : values_(filler.columns.size()) {}
+  void Set(std::size_t position, std::string_view, Variant value) override {
+    values_[position] = std::move(value);
+  }
   std::vector<Variant>& values() { return values_; }
   // Forgets the values for the next row.
-  void Reset();
+  void Reset() { std::fill(values_.begin(), values_.end(), Variant()); }
 
  private:
-  const tables::RowFiller& filler_;
   std::vector<Variant> values_;
 };
 

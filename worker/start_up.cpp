@@ -20,10 +20,9 @@ CommandLine SplitCommandLine(const std::string& text) { return CommandLine{Split
 void WriteStartupFailure(const std::string& directory, const Error& error) {
   std::string dir = Trim(directory);
   std::filesystem::path folder = dir.empty() ? FallbackLogDirectory() : std::filesystem::path(dir);
-  DateTime now = DateTime::Now();
-  std::string entry = "Date-Time :" + now.FormatDate() + " : " + now.FormatTime() +
-                      std::string(kCrLf) + "Data Copy Failed:" + std::string(kCrLf) +
-                      "Error is - " + std::to_string(error.number()) + ": " + error.description() +
+  std::string entry = DateTimeText() + std::string(kCrLf) +
+                      "Data Copy Failed:" + std::string(kCrLf) + "Error is - " +
+                      std::to_string(error.number()) + ": " + error.description() +
                       std::string(kCrLf);
   AppendToLog(folder / "QORDBSynclog.txt", entry);
 }

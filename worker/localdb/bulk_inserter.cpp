@@ -11,38 +11,53 @@ namespace {
 // psqlODBC's server-side prepare fails beyond about 7,490 parameters.
 constexpr std::size_t kMaxParameters = 7000;
 
-// What every inserter checks: the table and its columns, and each row before it is taken.
+// The table and columns that an inserter writes, as the database describes them.
+struct InsertTarget {
+  std::string table;
+  std::vector<ColumnInfo> types;
+  // "(a,b,...)", or nothing when every column of the table is written in table order.
+  std::string names;
+};
+
+InsertTarget ResolveTarget(Connection& connection, const std::string& table,
+                           const std::vector<std::string>& columns) {
+  if (!IsSqlIdentifier(table)) {
+    throw Error(kDatabaseError, "BulkInserter", "Not a table name: '" + table + "'");
+  }
+  if (columns.empty()) {
+    throw Error(kDatabaseError, "BulkInserter", "No columns to insert into " + table);
+  }
+  InsertTarget target{table, {}, {}};
+  const std::vector<ColumnInfo>& all = connection.TableColumns(table);
+  bool whole_table = columns.size() == all.size();
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    const std::string& name = columns[i];
+    auto it = std::find_if(all.begin(), all.end(),
+                           [&](const ColumnInfo& c) { return EqualsIgnoreCase(c.name, name); });
+    if (it == all.end()) {
+      throw Error(kDatabaseError, "BulkInserter",
+                  "Table " + table + " has no column '" + name + "'");
+    }
+    whole_table = whole_table && it == all.begin() + static_cast<std::ptrdiff_t>(i);
+    target.types.push_back(*it);
+    target.names += target.names.empty() ? "(" : ",";
+    target.names += QuoteName(it->name);
+  }
+  target.names += ")";
+  // The SQLite driver parses the statement's text again for every row it executes: the
+  // shorter the text, the faster the copy. Every column in table order needs no list.
+  if (whole_table) target.names.clear();
+  return target;
+}
+
+// What every inserter checks: each row before it is taken.
 class TableInserter : public BulkInserter {
  public:
-  TableInserter(Connection& connection, const std::string& table,
-                const std::vector<std::string>& columns)
-      : connection_(connection), table_(table) {
-    if (!IsSqlIdentifier(table)) {
-      throw Error(kDatabaseError, "BulkInserter", "Not a table name: '" + table + "'");
-    }
-    if (columns.empty()) {
-      throw Error(kDatabaseError, "BulkInserter", "No columns to insert into " + table);
-    }
-    const std::vector<ColumnInfo>& all = connection.TableColumns(table);
-    bool whole_table = columns.size() == all.size();
-    for (std::size_t i = 0; i < columns.size(); ++i) {
-      const std::string& name = columns[i];
-      auto it = std::find_if(all.begin(), all.end(),
-                             [&](const ColumnInfo& c) { return EqualsIgnoreCase(c.name, name); });
-      if (it == all.end()) {
-        throw Error(kDatabaseError, "BulkInserter",
-                    "Table " + table + " has no column '" + name + "'");
-      }
-      whole_table = whole_table && it == all.begin() + static_cast<std::ptrdiff_t>(i);
-      types_.push_back(*it);
-      names_ += names_.empty() ? "(" : ",";
-      names_ += QuoteName(it->name);
-    }
-    names_ += ")";
-    // The SQLite driver parses the statement's text again for every row it executes: the
-    // shorter the text, the faster the copy. Every column in table order needs no list.
-    if (whole_table) names_.clear();
-  }
+  TableInserter(Connection& connection, InsertTarget target)
+      : connection_(connection),
+        table_(std::move(target.table)),
+        names_(std::move(target.names)),
+        types_(std::move(target.types)) {}
 
   long long rows_written() const override { return written_; }
 
@@ -80,9 +95,8 @@ class TableInserter : public BulkInserter {
 // Several rows per statement: a prepared multi-row VALUES list, every value its own parameter.
 class MultiRowInserter : public TableInserter {
  public:
-  MultiRowInserter(Connection& connection, const std::string& table,
-                   const std::vector<std::string>& columns, std::size_t rows_per_statement)
-      : TableInserter(connection, table, columns), batch_(connection) {
+  MultiRowInserter(Connection& connection, InsertTarget target, std::size_t rows_per_statement)
+      : TableInserter(connection, std::move(target)), batch_(connection) {
     rows_per_statement_ = std::clamp<std::size_t>(
         rows_per_statement, 1, std::max<std::size_t>(1, kMaxParameters / types_.size()));
     batch_.Prepare(InsertSql(rows_per_statement_));
@@ -134,9 +148,8 @@ class ArrayInserter : public TableInserter {
     return true;
   }
 
-  ArrayInserter(Connection& connection, const std::string& table,
-                const std::vector<std::string>& columns, std::size_t array_size)
-      : TableInserter(connection, table, columns),
+  ArrayInserter(Connection& connection, InsertTarget target, std::size_t array_size)
+      : TableInserter(connection, std::move(target)),
         statement_(SQL_HANDLE_STMT, connection.handle().get()),
         array_size_(std::max<std::size_t>(1, array_size)),
         status_(array_size_) {
@@ -268,14 +281,7 @@ class ArrayInserter : public TableInserter {
         break;
       }
       case Kind::kTimestamp: {
-        CivilTime c = v.ToDateTime().ToCivil();
-        SQL_TIMESTAMP_STRUCT ts{static_cast<SQLSMALLINT>(c.year),
-                                static_cast<SQLUSMALLINT>(c.month),
-                                static_cast<SQLUSMALLINT>(c.day),
-                                static_cast<SQLUSMALLINT>(c.hour),
-                                static_cast<SQLUSMALLINT>(c.minute),
-                                static_cast<SQLUSMALLINT>(c.second),
-                                0};
+        SQL_TIMESTAMP_STRUCT ts = ToTimestamp(v.ToDateTime());
         std::memcpy(at, &ts, sizeof ts);
         b.indicators[r] = 0;
         break;
@@ -310,33 +316,29 @@ std::size_t PreferredRowsPerStatement(Dialect dialect, std::size_t column_count)
 
 std::unique_ptr<BulkInserter> MakeBulkInserter(Connection& connection, const std::string& table,
                                                const std::vector<std::string>& columns) {
-  if (connection.dialect() == Dialect::kSqlite) {
-    std::vector<ColumnInfo> types;
-    for (const ColumnInfo& c : connection.TableColumns(table)) {
-      for (const std::string& name : columns) {
-        if (EqualsIgnoreCase(c.name, name)) types.push_back(c);
-      }
-    }
-    // The SQLite driver prepares anew for every execute: one execute for many rows pays most.
-    if (types.size() == columns.size() && ArrayInserter::Supports(types)) {
-      return MakeOdbcArrayInserter(connection, table, columns, 1000);
-    }
+  InsertTarget target = ResolveTarget(connection, table, columns);
+  // The SQLite driver prepares anew for every execute: one execute for many rows pays most.
+  if (connection.dialect() == Dialect::kSqlite && ArrayInserter::Supports(target.types)) {
+    return std::make_unique<ArrayInserter>(connection, std::move(target), 1000);
   }
-  return MakeOdbcBulkInserter(connection, table, columns,
-                              PreferredRowsPerStatement(connection.dialect(), columns.size()));
+  return std::make_unique<MultiRowInserter>(
+      connection, std::move(target),
+      PreferredRowsPerStatement(connection.dialect(), columns.size()));
 }
 
 std::unique_ptr<BulkInserter> MakeOdbcBulkInserter(Connection& connection, const std::string& table,
                                                    const std::vector<std::string>& columns,
                                                    std::size_t rows_per_statement) {
-  return std::make_unique<MultiRowInserter>(connection, table, columns, rows_per_statement);
+  return std::make_unique<MultiRowInserter>(connection, ResolveTarget(connection, table, columns),
+                                            rows_per_statement);
 }
 
 std::unique_ptr<BulkInserter> MakeOdbcArrayInserter(Connection& connection,
                                                     const std::string& table,
                                                     const std::vector<std::string>& columns,
                                                     std::size_t array_size) {
-  return std::make_unique<ArrayInserter>(connection, table, columns, array_size);
+  return std::make_unique<ArrayInserter>(connection, ResolveTarget(connection, table, columns),
+                                         array_size);
 }
 
 }  // namespace qor::localdb

@@ -22,6 +22,8 @@ bool IsTextType(SQLSMALLINT t) {
   }
 }
 
+}  // namespace
+
 SQL_TIMESTAMP_STRUCT ToTimestamp(const DateTime& dt) {
   CivilTime c = dt.ToCivil();
   SQL_TIMESTAMP_STRUCT ts{};
@@ -34,8 +36,6 @@ SQL_TIMESTAMP_STRUCT ToTimestamp(const DateTime& dt) {
   ts.fraction = 0;
   return ts;
 }
-
-}  // namespace
 
 std::string QuoteName(std::string_view name) {
   std::string quoted = "\"";

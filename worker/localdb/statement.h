@@ -31,6 +31,9 @@ struct ColumnInfo {
 // "user") can be used. REQUIRES: the name as the database reports it (case matters once quoted).
 std::string QuoteName(std::string_view name);
 
+// A date-time as ODBC's timestamp (no fractions of a second).
+SQL_TIMESTAMP_STRUCT ToTimestamp(const DateTime& value);
+
 // Refuses (SQLSTATE 22001) text longer than `column` holds: drivers that do not enforce a
 // length would store it whole, and others would cut it.
 void CheckValueFits(const ColumnInfo& column, const Variant& value, const char* source);
