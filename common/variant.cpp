@@ -11,6 +11,16 @@
 namespace qor {
 namespace {
 
+// The shortest text that reads back as the same double.
+std::string ShortestDecimal(double d) {
+  char buffer[40];
+  for (int precision = 1; precision <= 17; ++precision) {
+    std::snprintf(buffer, sizeof buffer, "%.*g", precision, d);
+    if (std::strtod(buffer, nullptr) == d) break;
+  }
+  return buffer;
+}
+
 [[noreturn]] void CannotConvert(const Variant& v, const char* to) {
   throw Error(13, "Variant", "Type mismatch: cannot convert " + DebugString(v) + " to " + to);
 }
@@ -118,16 +128,8 @@ std::string Variant::ToText() const {
       return "";
     case Kind::kInteger:
       return std::to_string(std::get<std::int64_t>(value_));
-    case Kind::kDouble: {
-      // The shortest text that reads back as the same double.
-      char buffer[32];
-      double d = std::get<double>(value_);
-      for (int precision = 1; precision <= 17; ++precision) {
-        std::snprintf(buffer, sizeof buffer, "%.*g", precision, d);
-        if (std::strtod(buffer, nullptr) == d) break;
-      }
-      return buffer;
-    }
+    case Kind::kDouble:
+      return ShortestDecimal(std::get<double>(value_));
     case Kind::kText:
       return std::get<std::string>(value_);
     case Kind::kDateTime:
@@ -164,35 +166,16 @@ std::string DebugString(const Variant& v) {
 double RoundHalfEven(double value, int decimals) {
   // Judge the tie on the shortest decimal text of the value, so that 1.125 (exact in binary)
   // and 0.285 (just below in binary) are both treated as the decimal the user sees.
-  char buffer[40];
-  for (int precision = 1; precision <= 17; ++precision) {
-    std::snprintf(buffer, sizeof buffer, "%.*g", precision, value);
-    if (std::strtod(buffer, nullptr) == value) break;
-  }
-  double scale = std::pow(10.0, decimals);
-  long double scaled = std::strtold(buffer, nullptr) * static_cast<long double>(scale);
-  long double floor_part = std::floor(scaled);
-  long double diff = scaled - floor_part;
-  long double result;
-  // Halves are detected on the decimal text to avoid long double noise.
-  std::string text = buffer;
-  bool exact_half = false;
-  {
-    std::size_t point = text.find('.');
-    std::size_t exponent = text.find_first_of("eE");
-    if (point != std::string::npos && exponent == std::string::npos) {
-      std::string fraction = text.substr(point + 1);
-      if (static_cast<int>(fraction.size()) == decimals + 1 && fraction.back() == '5') {
-        exact_half = true;
-      }
-    }
-  }
-  if (exact_half) {
-    result = (std::fmod(floor_part, 2.0L) == 0) ? floor_part : floor_part + 1;
-  } else {
-    result = diff < 0.5L ? floor_part : floor_part + 1;
-  }
-  return static_cast<double>(result / static_cast<long double>(scale));
+  std::string text = ShortestDecimal(value);
+  long double scale = std::pow(10.0L, decimals);
+  long double scaled = std::strtold(text.c_str(), nullptr) * scale;
+  std::size_t point = text.find('.');
+  bool tie = point != std::string::npos && text.find_first_of("eE") == std::string::npos &&
+             text.size() - point - 1 == static_cast<std::size_t>(decimals) + 1 &&
+             text.back() == '5';
+  // In the default rounding mode nearbyint takes an exact half to the even neighbour.
+  long double rounded = tie ? std::nearbyint(std::floor(scaled) + 0.5L) : std::round(scaled);
+  return static_cast<double>(rounded / scale);
 }
 
 }  // namespace qor
