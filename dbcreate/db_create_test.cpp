@@ -12,6 +12,7 @@
 #include "dbcreate/dbcreate_testing.h"
 #include "dbcreate/system_dsn.h"
 #include "testing/test_env.h"
+#include "worker/localdb/statement.h"
 
 namespace qor::dbcreate {
 namespace {
@@ -65,7 +66,7 @@ class DbCreateTest : public ::testing::TestWithParam<Backend> {
     } else {
       localdb::Connection admin;
       admin.Open(qor::testing::PostgresMaintenanceConnectionString());
-      admin.Execute("CREATE DATABASE \"" + name + "\"");
+      admin.Execute("CREATE DATABASE " + localdb::QuoteName(name));
     }
   }
   bool Exists(const std::string& name) const {
