@@ -155,6 +155,7 @@ bool clsDbCreate::WriteDsn(const std::string& ServerName, const std::string& Use
     ServerAddress address = ServerAddress::Parse(ServerName);
     CheckNames(address, UserName, DatabaseName, DSNName, true);
     OdbcDriver driver = FindOdbcDriver(address.DriverLibraries());
+    // Its "Driver" key is not among them: the data source is written with it, ahead of these.
     IniValues values;
     if (address.kind == ServerKind::kSqlite) {
       // The driver finds the file by its full path, from whatever folder the reader runs in.
@@ -163,7 +164,6 @@ bool clsDbCreate::WriteDsn(const std::string& ServerName, const std::string& Use
       values.emplace_back("Database", DatabaseName);
     }
     values.emplace_back("Description", "..to connect to QOR Database");
-    values.emplace_back("Driver", driver.DsnDriverValue());
     values.emplace_back("LastUser", UserName);
     values.emplace_back("Server", ServerName);
     if (address.kind == ServerKind::kPostgres) {
