@@ -116,7 +116,8 @@ void clsDbCreate::CreateDatabaseAndTables(const ServerAddress& address,
                                           const std::string& DatabaseName,
                                           const std::string& SqlScript, DbCreateOutcome& outcome) {
   std::string tool = address.ScriptToolName();
-  FindToolsFolder(tool);  // before any connection: without the tool nothing can be filled
+  // Found before any connection: without the tool nothing can be filled.
+  std::filesystem::path tools = FindToolsFolder(tool);
   std::unique_ptr<DatabaseServer> server = MakeDatabaseServer(address, UserName, PassWord);
   server->Connect();
   bool run_script = false;
@@ -138,7 +139,6 @@ void clsDbCreate::CreateDatabaseAndTables(const ServerAddress& address,
   server->Close();
   if (!run_script) return;
 
-  std::filesystem::path tools = FindToolsFolder(tool);
   ChildResult result =
       RunToCompletion(server->ScriptCommand(tools, DatabaseName, ScriptPath(SqlScript)));
   if (!result.Succeeded()) {
