@@ -1,5 +1,8 @@
 #include "dbcreate/db_create.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "common/error.h"
 #include "common/text.h"
 #include "dbcreate/database_server.h"
@@ -120,21 +123,20 @@ void clsDbCreate::CreateDatabaseAndTables(const ServerAddress& address,
   std::filesystem::path tools = FindToolsFolder(tool);
   std::unique_ptr<DatabaseServer> server = MakeDatabaseServer(address, UserName, PassWord);
   server->Connect();
-  bool run_script = false;
-  for (const std::string& name : server->ListDatabases()) {
-    if (name != DatabaseName) continue;  // letter case counts, as it does on the server
-    outcome.exists = true;
+  // Letter case counts, as it does on the server.
+  std::vector<std::string> names = server->ListDatabases();
+  outcome.exists = std::ranges::find(names, DatabaseName) != names.end();
+  bool run_script = true;
+  if (outcome.exists) {
+    // Asked while the connection is still open.
     Answer answer =
         prompt_.AskYesNo("Database '" + DatabaseName + "' already exists on Server '" + ServerName +
                              "'" + kCrLf2 + "Do you still want to Create Tables in this Database?",
                          "Database Creation", Answer::kYes);
     run_script = answer == Answer::kYes;
-    break;
-  }
-  if (!outcome.exists) {
+  } else {
     server->CreateDatabase(DatabaseName);
     outcome.created = true;
-    run_script = true;
   }
   server->Close();
   if (!run_script) return;
