@@ -91,11 +91,13 @@ DbCreateOutcome clsDbCreate::KilnbaseAndDSN(std::string ServerName, std::string 
                                             std::string SqlScript, std::string DSNName,
                                             bool CreateDb, bool CreateDsn) {
   DbCreateOutcome outcome;
+  // A blank DSN name asks for no DSN.
+  const bool write_dsn = CreateDsn && !Trim(DSNName).empty();
   if (CreateDb) {
     try {
       // Every name is checked before anything is created, the DSN's too.
       ServerAddress address = ServerAddress::Parse(ServerName);
-      CheckNames(address, UserName, DatabaseName, DSNName, CreateDsn && !Trim(DSNName).empty());
+      CheckNames(address, UserName, DatabaseName, DSNName, write_dsn);
       CreateDatabaseAndTables(address, ServerName, UserName, PassWord, DatabaseName, SqlScript,
                               outcome);
     } catch (const std::exception& e) {
@@ -104,12 +106,12 @@ DbCreateOutcome clsDbCreate::KilnbaseAndDSN(std::string ServerName, std::string 
       return outcome;
     }
   }
-  if (CreateDsn) {
+  if (write_dsn) {
     outcome.dsn_added = WriteDsn(ServerName, UserName, DatabaseName, DSNName);
-    if (!outcome.dsn_added && !Trim(DSNName).empty()) outcome.failed = true;
+    if (!outcome.dsn_added) outcome.failed = true;
   }
   std::string summary = SummaryMessage(outcome, DatabaseName, ServerName, DSNName);
-  if (!Trim(summary).empty()) prompt_.ShowMessage(summary, MessageIcon::kInformation);
+  if (!summary.empty()) prompt_.ShowMessage(summary, MessageIcon::kInformation);
   return outcome;
 }
 
@@ -152,7 +154,6 @@ void clsDbCreate::CreateDatabaseAndTables(const ServerAddress& address,
 
 bool clsDbCreate::WriteDsn(const std::string& ServerName, const std::string& UserName,
                            const std::string& DatabaseName, const std::string& DSNName) {
-  if (Trim(DSNName).empty()) return false;
   try {
     ServerAddress address = ServerAddress::Parse(ServerName);
     CheckNames(address, UserName, DatabaseName, DSNName, true);
