@@ -51,6 +51,16 @@ void DropPostgresDatabase(const std::string& name) {
   admin.Execute("DROP DATABASE IF EXISTS " + localdb::QuoteName(name) + " WITH (FORCE)");
 }
 
+PostgresDatabases::~PostgresDatabases() {
+  for (const std::string& name : names_) {
+    try {
+      DropPostgresDatabase(name);
+    } catch (...) {
+      // The server goes away with the test run.
+    }
+  }
+}
+
 void MakeOdbcConfig(const fs::path& folder, bool with_odbc_ini,
                     const std::optional<std::string>& odbcinst_ini) {
   fs::create_directories(folder);
