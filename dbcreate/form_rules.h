@@ -2,6 +2,7 @@
 // reach them without a window.
 #pragma once
 
+#include <array>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,6 +17,10 @@ constexpr int Twips(int twips) { return (twips + 7) / 15; }
 
 // The fields that may not stay empty, in the order "&Create" checks them.
 enum class FormField { kServer, kDatabase, kUser, kScriptFile, kDsn };
+// Every such field, in that order.
+inline constexpr std::array kFormFields = {FormField::kServer, FormField::kDatabase,
+                                           FormField::kUser, FormField::kScriptFile,
+                                           FormField::kDsn};
 
 // The caption of the field's label ("SQL Server", ...).
 std::string LabelCaption(FormField field);
