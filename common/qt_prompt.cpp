@@ -22,13 +22,17 @@ QMessageBox::Icon BoxIcon(MessageIcon icon) {
   return QMessageBox::NoIcon;
 }
 
+QString FromUtf8(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
 }  // namespace
 
 QtPrompt::QtPrompt(QWidget* parent, QString program_name)
     : parent_(parent), program_name_(std::move(program_name)) {}
 
 QString QtPrompt::BoxText(std::string_view text) {
-  QString box = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+  QString box = FromUtf8(text);
   box.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   return box;
 }
@@ -41,9 +45,7 @@ void QtPrompt::ShowMessage(std::string_view text, MessageIcon icon) {
 }
 
 Answer QtPrompt::AskYesNo(std::string_view text, std::string_view title, Answer default_answer) {
-  QString box_title = title.empty()
-                          ? program_name_
-                          : QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size()));
+  QString box_title = title.empty() ? program_name_ : FromUtf8(title);
   QMessageBox box(QMessageBox::Question, box_title, BoxText(text),
                   QMessageBox::Yes | QMessageBox::No, parent_);
   box.setTextFormat(Qt::PlainText);

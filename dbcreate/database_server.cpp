@@ -13,6 +13,7 @@
 #include "common/unique_fd.h"
 #include "dbcreate/system_dsn.h"
 #include "worker/localdb/connection.h"
+#include "worker/localdb/statement.h"
 
 namespace qor::dbcreate {
 namespace {
@@ -112,13 +113,7 @@ class PostgresServer : public DatabaseServer {
 
   void CreateDatabase(const std::string& name) override {
     // Quoted, the name keeps its letter case, as the exact-case listing expects.
-    std::string quoted = "\"";
-    for (char c : name) {
-      quoted += c;
-      if (c == '"') quoted += '"';
-    }
-    quoted += '"';
-    connection_.Execute("CREATE DATABASE " + quoted);
+    connection_.Execute("CREATE DATABASE " + localdb::QuoteName(name));
   }
 
   void Close() override { connection_.Close(); }

@@ -1,5 +1,8 @@
 #include "dbcreate/db_create.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "common/error.h"
 #include "common/text.h"
 #include "dbcreate/database_server.h"
@@ -88,11 +91,13 @@ DbCreateOutcome clsDbCreate::KilnbaseAndDSN(std::string ServerName, std::string 
                                             std::string SqlScript, std::string DSNName,
                                             bool CreateDb, bool CreateDsn) {
   DbCreateOutcome outcome;
+  // A blank DSN name asks for no DSN.
+  const bool write_dsn = CreateDsn && !Trim(DSNName).empty();
   if (CreateDb) {
     try {
       // Every name is checked before anything is created, the DSN's too.
       ServerAddress address = ServerAddress::Parse(ServerName);
-      CheckNames(address, UserName, DatabaseName, DSNName, CreateDsn && !Trim(DSNName).empty());
+      CheckNames(address, UserName, DatabaseName, DSNName, write_dsn);
       CreateDatabaseAndTables(address, ServerName, UserName, PassWord, DatabaseName, SqlScript,
                               outcome);
     } catch (const std::exception& e) {
@@ -101,12 +106,12 @@ DbCreateOutcome clsDbCreate::KilnbaseAndDSN(std::string ServerName, std::string 
       return outcome;
     }
   }
-  if (CreateDsn) {
+  if (write_dsn) {
     outcome.dsn_added = WriteDsn(ServerName, UserName, DatabaseName, DSNName);
-    if (!outcome.dsn_added && !Trim(DSNName).empty()) outcome.failed = true;
+    if (!outcome.dsn_added) outcome.failed = true;
   }
   std::string summary = SummaryMessage(outcome, DatabaseName, ServerName, DSNName);
-  if (!Trim(summary).empty()) prompt_.ShowMessage(summary, MessageIcon::kInformation);
+  if (!summary.empty()) prompt_.ShowMessage(summary, MessageIcon::kInformation);
   return outcome;
 }
 
@@ -116,29 +121,28 @@ void clsDbCreate::CreateDatabaseAndTables(const ServerAddress& address,
                                           const std::string& DatabaseName,
                                           const std::string& SqlScript, DbCreateOutcome& outcome) {
   std::string tool = address.ScriptToolName();
-  FindToolsFolder(tool);  // before any connection: without the tool nothing can be filled
+  // Found before any connection: without the tool nothing can be filled.
+  std::filesystem::path tools = FindToolsFolder(tool);
   std::unique_ptr<DatabaseServer> server = MakeDatabaseServer(address, UserName, PassWord);
   server->Connect();
-  bool run_script = false;
-  for (const std::string& name : server->ListDatabases()) {
-    if (name != DatabaseName) continue;  // letter case counts, as it does on the server
-    outcome.exists = true;
+  // Letter case counts, as it does on the server.
+  std::vector<std::string> names = server->ListDatabases();
+  outcome.exists = std::ranges::find(names, DatabaseName) != names.end();
+  bool run_script = true;
+  if (outcome.exists) {
+    // Asked while the connection is still open.
     Answer answer =
         prompt_.AskYesNo("Database '" + DatabaseName + "' already exists on Server '" + ServerName +
                              "'" + kCrLf2 + "Do you still want to Create Tables in this Database?",
                          "Database Creation", Answer::kYes);
     run_script = answer == Answer::kYes;
-    break;
-  }
-  if (!outcome.exists) {
+  } else {
     server->CreateDatabase(DatabaseName);
     outcome.created = true;
-    run_script = true;
   }
   server->Close();
   if (!run_script) return;
 
-  std::filesystem::path tools = FindToolsFolder(tool);
   ChildResult result =
       RunToCompletion(server->ScriptCommand(tools, DatabaseName, ScriptPath(SqlScript)));
   if (!result.Succeeded()) {
@@ -150,11 +154,11 @@ void clsDbCreate::CreateDatabaseAndTables(const ServerAddress& address,
 
 bool clsDbCreate::WriteDsn(const std::string& ServerName, const std::string& UserName,
                            const std::string& DatabaseName, const std::string& DSNName) {
-  if (Trim(DSNName).empty()) return false;
   try {
     ServerAddress address = ServerAddress::Parse(ServerName);
     CheckNames(address, UserName, DatabaseName, DSNName, true);
     OdbcDriver driver = FindOdbcDriver(address.DriverLibraries());
+    // Its "Driver" key is not among them: the data source is written with it, ahead of these.
     IniValues values;
     if (address.kind == ServerKind::kSqlite) {
       // The driver finds the file by its full path, from whatever folder the reader runs in.
@@ -163,7 +167,6 @@ bool clsDbCreate::WriteDsn(const std::string& ServerName, const std::string& Use
       values.emplace_back("Database", DatabaseName);
     }
     values.emplace_back("Description", "..to connect to QOR Database");
-    values.emplace_back("Driver", driver.DsnDriverValue());
     values.emplace_back("LastUser", UserName);
     values.emplace_back("Server", ServerName);
     if (address.kind == ServerKind::kPostgres) {

@@ -67,7 +67,8 @@ class clsDbCreate {
                                const std::string& UserName, const std::string& PassWord,
                                const std::string& DatabaseName, const std::string& SqlScript,
                                DbCreateOutcome& outcome);
-  // The DSN writer: shows its own failure and returns whether it completed.
+  // The DSN writer: shows its own failure and returns whether it completed. REQUIRES: `DSNName`
+  // is not blank.
   bool WriteDsn(const std::string& ServerName, const std::string& UserName,
                 const std::string& DatabaseName, const std::string& DSNName);
 

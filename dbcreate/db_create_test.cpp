@@ -12,6 +12,7 @@
 #include "dbcreate/dbcreate_testing.h"
 #include "dbcreate/system_dsn.h"
 #include "testing/test_env.h"
+#include "worker/localdb/statement.h"
 
 namespace qor::dbcreate {
 namespace {
@@ -29,15 +30,6 @@ const std::vector<std::string> kNoTables;
 class DbCreateTest : public ::testing::TestWithParam<Backend> {
  protected:
   void SetUp() override { fs::create_directories(folder()); }
-  void TearDown() override {
-    for (const std::string& name : pg_databases_) {
-      try {
-        testing::DropPostgresDatabase(name);
-      } catch (...) {
-        // The server goes away with the test run.
-      }
-    }
-  }
 
   bool sqlite() const { return GetParam() == Backend::kSqlite; }
   fs::path folder() const { return dir_.path() / "server"; }
@@ -57,7 +49,7 @@ class DbCreateTest : public ::testing::TestWithParam<Backend> {
     return name;
   }
   void Remember(const std::string& name) {
-    if (!sqlite()) pg_databases_.push_back(name);
+    if (!sqlite()) pg_databases_.Add(name);
   }
   void PreCreate(const std::string& name) {
     if (sqlite()) {
@@ -65,7 +57,7 @@ class DbCreateTest : public ::testing::TestWithParam<Backend> {
     } else {
       localdb::Connection admin;
       admin.Open(qor::testing::PostgresMaintenanceConnectionString());
-      admin.Execute("CREATE DATABASE \"" + name + "\"");
+      admin.Execute("CREATE DATABASE " + localdb::QuoteName(name));
     }
   }
   bool Exists(const std::string& name) const {
@@ -114,7 +106,7 @@ class DbCreateTest : public ::testing::TestWithParam<Backend> {
 
   qor::testing::TempDir dir_;
   ScriptedPrompt prompt_;
-  std::vector<std::string> pg_databases_;
+  testing::PostgresDatabases pg_databases_;
 };
 
 TEST_P(DbCreateTest, CreatesFillsAndRegistersANewDatabase) {

@@ -7,6 +7,7 @@
 
 #include "common/text.h"
 #include "testing/test_env.h"
+#include "worker/localdb/statement.h"
 
 namespace qor::dbcreate::testing {
 namespace fs = std::filesystem;
@@ -47,13 +48,17 @@ bool PostgresDatabaseExists(const std::string& name) {
 void DropPostgresDatabase(const std::string& name) {
   localdb::Connection admin;
   admin.Open(qor::testing::PostgresMaintenanceConnectionString());
-  std::string quoted = "\"";
-  for (char c : name) {
-    quoted += c;
-    if (c == '"') quoted += '"';
+  admin.Execute("DROP DATABASE IF EXISTS " + localdb::QuoteName(name) + " WITH (FORCE)");
+}
+
+PostgresDatabases::~PostgresDatabases() {
+  for (const std::string& name : names_) {
+    try {
+      DropPostgresDatabase(name);
+    } catch (...) {
+      // The server goes away with the test run.
+    }
   }
-  quoted += '"';
-  admin.Execute("DROP DATABASE IF EXISTS " + quoted + " WITH (FORCE)");
 }
 
 void MakeOdbcConfig(const fs::path& folder, bool with_odbc_ini,

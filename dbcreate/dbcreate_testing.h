@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "testing/test_env.h"
@@ -22,6 +23,21 @@ std::string PostgresServerName();
 bool PostgresDatabaseExists(const std::string& name);
 // Drops the database; a missing one is no error.
 void DropPostgresDatabase(const std::string& name);
+
+// The PostgreSQL databases a test made, dropped when the list goes. Failures to drop are
+// swallowed: the server goes away with the test run.
+class PostgresDatabases {
+ public:
+  PostgresDatabases() = default;
+  ~PostgresDatabases();
+  PostgresDatabases(const PostgresDatabases&) = delete;
+  PostgresDatabases& operator=(const PostgresDatabases&) = delete;
+
+  void Add(std::string name) { names_.push_back(std::move(name)); }
+
+ private:
+  std::vector<std::string> names_;
+};
 
 // An ODBC configuration folder holding a copy of the test run's odbcinst.ini (`odbcinst_ini`
 // replaces its text when given) and, when `with_odbc_ini`, of its odbc.ini (the DSNs that reach

@@ -90,12 +90,13 @@ CommandLine CommandLine::Parse(const std::vector<std::string>& arguments) {
   return line;
 }
 
-DbCreateArguments CommandLine::Arguments(const char* environment_password) const {
+DbCreateArguments CommandLine::Arguments(
+    const std::optional<std::string>& environment_password) const {
   DbCreateArguments a;
   a.ServerName = items[0];
   a.UserName = items[1];
   a.PassWord = items[2];
-  if (a.PassWord.empty() && environment_password != nullptr) a.PassWord = environment_password;
+  if (a.PassWord.empty() && environment_password) a.PassWord = *environment_password;
   a.DatabaseName = items[3];
   a.SqlScript = items[4];
   a.DSNName = items[5];

@@ -2,6 +2,7 @@
 // reach them without a window.
 #pragma once
 
+#include <array>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,6 +17,10 @@ constexpr int Twips(int twips) { return (twips + 7) / 15; }
 
 // The fields that may not stay empty, in the order "&Create" checks them.
 enum class FormField { kServer, kDatabase, kUser, kScriptFile, kDsn };
+// Every such field, in that order.
+inline constexpr std::array kFormFields = {FormField::kServer, FormField::kDatabase,
+                                           FormField::kUser, FormField::kScriptFile,
+                                           FormField::kDsn};
 
 // The caption of the field's label ("SQL Server", ...).
 std::string LabelCaption(FormField field);
@@ -77,9 +82,9 @@ struct CommandLine {
   static CommandLine Parse(const std::vector<std::string>& arguments);
   // A non-empty first item runs the job without a window.
   bool Unattended() const { return !items[0].empty(); }
-  // Both jobs, with the items. An empty password item takes `environment_password` (the
+  // Both jobs, with the items. An empty password item takes `environment_password`, when set (the
   // variable QOR_DB_PASSWORD, so that the password need not stand on a command line).
-  DbCreateArguments Arguments(const char* environment_password) const;
+  DbCreateArguments Arguments(const std::optional<std::string>& environment_password) const;
 };
 
 // Where unattended messages go: to standard error when there is no display to show a box on or

@@ -145,20 +145,20 @@ TEST(FormRulesTest, CommandLineItemsAreSplitAtEveryCommaAndTrimmed) {
 TEST(FormRulesTest, CommandLineRunsBothJobsAndTakesAnEmptyPasswordFromTheEnvironment) {
   struct Case {
     const char* line;
-    const char* environment;
+    std::optional<std::string> environment;
     const char* password;
   } cases[] = {
-      {"srv,sa,secret,qor,s.sql,dsn", nullptr, "secret"},
+      {"srv,sa,secret,qor,s.sql,dsn", std::nullopt, "secret"},
       {"srv,sa,secret,qor,s.sql,dsn", "from-env", "secret"},
       {"srv,sa,,qor,s.sql,dsn", "from-env", "from-env"},
       {"srv,sa, ,qor,s.sql,dsn", "from-env", "from-env"},
-      {"srv,sa,,qor,s.sql,dsn", nullptr, ""},
+      {"srv,sa,,qor,s.sql,dsn", std::nullopt, ""},
       {"srv,sa,,qor,s.sql,dsn", "", ""},
   };
   for (const Case& c : cases) {
     DbCreateArguments a = CommandLine::Parse({c.line}).Arguments(c.environment);
     DbCreateArguments expected{"srv", "sa", c.password, "qor", "s.sql", "dsn", true, true};
-    EXPECT_EQ(a, expected) << c.line << " env " << (c.environment ? c.environment : "(unset)");
+    EXPECT_EQ(a, expected) << c.line << " env " << c.environment.value_or("(unset)");
   }
 }
 

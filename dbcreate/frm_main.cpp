@@ -54,10 +54,7 @@ frmMain::frmMain(Prompt& prompt, CreateAction create, FileChooser choose_file, Q
   connect(cmdBrowse, &QPushButton::clicked, this, &frmMain::cmdBrowse_Click);
   connect(cmdCreate, &QPushButton::clicked, this, &frmMain::cmdCreate_Click);
   connect(cmdCancel, &QPushButton::clicked, this, &frmMain::cmdCancel_Click);
-  for (FormField field : {FormField::kServer, FormField::kDatabase, FormField::kUser,
-                          FormField::kScriptFile, FormField::kDsn}) {
-    Field(field)->installEventFilter(this);
-  }
+  for (FormField field : kFormFields) Field(field)->installEventFilter(this);
 
   // Both jobs are chosen when the window opens, so every field is enabled.
   CheckDatabase->setChecked(true);
@@ -168,9 +165,9 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
     Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
     bool moved_on = reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason ||
                     reason == Qt::MouseFocusReason || reason == Qt::ShortcutFocusReason;
-    for (FormField field : {FormField::kServer, FormField::kDatabase, FormField::kUser,
-                            FormField::kScriptFile, FormField::kDsn}) {
-      if (moved_on && watched == Field(field)) {
+    if (moved_on) {
+      for (FormField field : kFormFields) {
+        if (watched != Field(field)) continue;
         // Checked once the focus has settled, so that a message box never opens in the middle
         // of the focus change.
         QMetaObject::invokeMethod(

@@ -17,15 +17,6 @@ using qor::testing::UniqueName;
 class KilnbaseProgramTest : public ::testing::Test {
  protected:
   void SetUp() override { testing::MakeOdbcConfig(config(), false); }
-  void TearDown() override {
-    for (const std::string& name : pg_databases_) {
-      try {
-        testing::DropPostgresDatabase(name);
-      } catch (...) {
-        // The server goes away with the test run.
-      }
-    }
-  }
 
   fs::path config() const { return dir_.path() / "odbc"; }
   fs::path odbc_ini() const { return config() / "odbc.ini"; }
@@ -65,7 +56,7 @@ class KilnbaseProgramTest : public ::testing::Test {
   }
 
   qor::testing::TempDir dir_;
-  std::vector<std::string> pg_databases_;
+  testing::PostgresDatabases pg_databases_;
 };
 
 TEST_F(KilnbaseProgramTest, TheReadmeCommandCreatesTheEmbeddedDatabaseAndItsDsn) {
@@ -110,7 +101,7 @@ TEST_F(KilnbaseProgramTest, ThePasswordCanComeFromTheEnvironmentInsteadOfTheComm
   for (const Case& c : cases) {
     std::string database = UniqueName("KbProg");
     std::string dsn = UniqueName("kbdsn");
-    pg_databases_.push_back(database);
+    pg_databases_.Add(database);
     ChildResult run =
         Kilnbase({testing::PostgresServerName() + "," + TestEnv::Get().pg_user + ",," + database +
                   "," + qor::testing::LocalSchemaPath().string() + "," + dsn},

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <cstdlib>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,18 +37,15 @@ qor::dbcreate::MessageSetting CurrentMessageSetting() {
 
 // The password may come from the environment so that it need not stand on the command line;
 // the tools started later get it their own way and do not inherit this variable.
-std::string TakeEnvironmentPassword(bool* present) {
-  const char* value = std::getenv("QOR_DB_PASSWORD");
-  *present = value != nullptr;
-  std::string password = value != nullptr ? value : "";
+std::optional<std::string> TakeEnvironmentPassword() {
+  std::optional<std::string> password;
+  if (const char* value = std::getenv("QOR_DB_PASSWORD")) password = value;
   ::unsetenv("QOR_DB_PASSWORD");
   return password;
 }
 
 int RunUnattended(const qor::dbcreate::CommandLine& line, int argc, char** argv) {
-  bool has_password = false;
-  std::string password = TakeEnvironmentPassword(&has_password);
-  DbCreateArguments arguments = line.Arguments(has_password ? password.c_str() : nullptr);
+  DbCreateArguments arguments = line.Arguments(TakeEnvironmentPassword());
   qor::dbcreate::MessageSetting setting = CurrentMessageSetting();
   if (qor::dbcreate::MessagesOnTerminal(setting)) {
     qor::TerminalPrompt prompt(kProgramName, std::cerr,

@@ -17,13 +17,13 @@ constexpr std::size_t kMaxPostgresName = 63;
 // odbc.ini section or key, or a path (the backslash).
 constexpr std::string_view kBreakingCharacters = "'\"`;[]{}=\\";
 
+bool IsControl(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; }
+
 std::string Describe(char c) {
   if (c == '\r' || c == '\n') return "a line break";
-  if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) return "a control character";
+  if (IsControl(c)) return "a control character";
   return std::string("'") + c + "'";
 }
-
-bool IsControl(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; }
 
 [[noreturn]] void Refuse(std::string_view what, const std::string& name, std::string_view why) {
   throw Error(kValidationError, kSource,
