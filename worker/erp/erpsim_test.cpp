@@ -172,7 +172,7 @@ std::string Dump(localdb::Connection& c) {
   std::string out;
   for (const TableDef& t : ErpCatalogue()) {
     std::string keys;
-    for (const std::string& k : t.keys) keys += (keys.empty() ? "" : ", ") + QuoteIdentifier(k);
+    for (const std::string& k : t.keys) keys += (keys.empty() ? "" : ", ") + localdb::QuoteName(k);
     for (const auto& row :
          c.Query("SELECT " + ColumnList(t) + " FROM " + t.table + " ORDER BY " + keys)) {
       for (const Variant& v : row) out += DebugString(v) + "|";

@@ -449,7 +449,7 @@ Variant QueryTyped(localdb::Connection& connection, const std::string& sql,
 std::string KeyCondition(const TableDef& t) {
   std::string out;
   for (const std::string& k : t.keys) {
-    out += (out.empty() ? " WHERE " : " AND ") + QuoteIdentifier(k) + " = ?";
+    out += (out.empty() ? " WHERE " : " AND ") + localdb::QuoteName(k) + " = ?";
   }
   return out;
 }
@@ -528,7 +528,7 @@ class ChangeMaker {
     std::vector<localdb::ColumnInfo> types;
     for (std::size_t i = 0; i < how_many; ++i) {
       std::size_t f = *t.FieldIndex(fields[(first + i) % fields.size()]);
-      set += (set.empty() ? "" : ", ") + QuoteIdentifier(t.fields[f].code) + " = ?";
+      set += (set.empty() ? "" : ", ") + localdb::QuoteName(t.fields[f].code) + " = ?";
       values.push_back(donor[f]);
       types.push_back(types_[f]);
     }
@@ -541,7 +541,7 @@ class ChangeMaker {
 
   std::vector<Variant> PickKey(const TableDef& t, long long rows) {
     std::string keys;
-    for (const std::string& k : t.keys) keys += (keys.empty() ? "" : ", ") + QuoteIdentifier(k);
+    for (const std::string& k : t.keys) keys += (keys.empty() ? "" : ", ") + localdb::QuoteName(k);
     long long offset = generator_.Int(0, rows - 1);
     return connection_.Query("SELECT " + keys + " FROM " + t.table + " ORDER BY " + keys +
                              " LIMIT 1 OFFSET " + std::to_string(offset))[0];

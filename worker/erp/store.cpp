@@ -42,14 +42,14 @@ std::string SqliteJsonObject(const TableDef& t, const char* row, bool keys_only)
     if (keys_only && !t.IsKey(i)) continue;
     if (!first) out += ", ";
     first = false;
-    out += "'" + t.fields[i].code + "', " + row + "." + QuoteIdentifier(t.fields[i].code);
+    out += SqlQuote(t.fields[i].code) + ", " + row + "." + localdb::QuoteName(t.fields[i].code);
   }
   return out + ")";
 }
 
 std::string SqliteTrailInsert(const TableDef& t, const char* act, const char* row) {
-  return std::string("INSERT INTO ") + kAuditTable + " (tbl, tm, act, keyv, rec) VALUES ('" +
-         t.table + "', CAST(strftime('%s', 'now') AS INTEGER), '" + act + "', " +
+  return std::string("INSERT INTO ") + kAuditTable + " (tbl, tm, act, keyv, rec) VALUES (" +
+         SqlQuote(t.table) + ", CAST(strftime('%s', 'now') AS INTEGER), " + SqlQuote(act) + ", " +
          SqliteJsonObject(t, row, true) + ", " + SqliteJsonObject(t, row, false) + ");";
 }
 
@@ -197,13 +197,11 @@ std::unique_ptr<localdb::Statement> OpenStreamingQuery(StoreSession& session,
   return statement;
 }
 
-std::string QuoteIdentifier(const std::string& name) { return "\"" + name + "\""; }
-
 std::string ColumnList(const TableDef& table) {
   std::string out;
   for (const FieldDef& f : table.fields) {
     if (!out.empty()) out += ", ";
-    out += QuoteIdentifier(f.code);
+    out += localdb::QuoteName(f.code);
   }
   return out;
 }
@@ -217,12 +215,12 @@ std::vector<std::string> StoreTableStatements(localdb::Dialect dialect) {
     std::string sql = "CREATE TABLE " + t.table + " (";
     for (std::size_t i = 0; i < t.fields.size(); ++i) {
       const FieldDef& f = t.fields[i];
-      sql += QuoteIdentifier(f.code) + " " + ColumnType(f, dialect) +
+      sql += localdb::QuoteName(f.code) + " " + ColumnType(f, dialect) +
              (t.IsKey(i) ? " NOT NULL" : "") + ", ";
     }
     sql += "PRIMARY KEY (";
     for (std::size_t k = 0; k < t.keys.size(); ++k) {
-      sql += (k ? ", " : "") + QuoteIdentifier(t.keys[k]);
+      sql += (k ? ", " : "") + localdb::QuoteName(t.keys[k]);
     }
     out.push_back(sql + "))");
   }
@@ -240,7 +238,7 @@ std::vector<std::string> AuditTriggerStatements(localdb::Dialect dialect) {
     out.push_back(kPostgresCaptureFunction);
     for (const TableDef& t : ErpCatalogue()) {
       std::string args;
-      for (const std::string& k : t.keys) args += (args.empty() ? "'" : ", '") + k + "'";
+      for (const std::string& k : t.keys) args += (args.empty() ? "" : ", ") + SqlQuote(k);
       out.push_back("CREATE TRIGGER " + t.table + "_audit AFTER INSERT OR UPDATE OR DELETE ON " +
                     t.table + " FOR EACH ROW EXECUTE FUNCTION erp_audit_capture(" + args + ")");
     }
@@ -249,8 +247,8 @@ std::vector<std::string> AuditTriggerStatements(localdb::Dialect dialect) {
   for (const TableDef& t : ErpCatalogue()) {
     std::string same_keys;
     for (const std::string& k : t.keys) {
-      same_keys += (same_keys.empty() ? "" : " AND ") + std::string("OLD.") + QuoteIdentifier(k) +
-                   " IS NEW." + QuoteIdentifier(k);
+      same_keys += (same_keys.empty() ? "" : " AND ") + std::string("OLD.") +
+                   localdb::QuoteName(k) + " IS NEW." + localdb::QuoteName(k);
     }
     out.push_back("CREATE TRIGGER " + t.table + "_audit_i AFTER INSERT ON " + t.table + " BEGIN " +
                   SqliteTrailInsert(t, "I", "NEW") + " END");

@@ -77,8 +77,6 @@ std::unique_ptr<localdb::Statement> OpenStreamingQuery(StoreSession& session,
 // ISO text, NULL. Throws Error for text holding a NUL character or a number that is no finite.
 std::string SqlLiteral(const Variant& value);
 
-// The identifier quoted for SQL ("desc" and "user" are reserved words).
-std::string QuoteIdentifier(const std::string& name);
 // The table's fields, quoted and separated by commas, in catalogue order.
 std::string ColumnList(const TableDef& table);
 

@@ -154,12 +154,12 @@ class StoreManager : public Object {
                        class_id() + "." + std::string(name));
       if (range.IsEmpty()) return Value();  // nothing can be listed
       where += (where.empty() ? " WHERE " : " AND ") +
-               range.SqlCondition(QuoteIdentifier(table_.fields[field].code), !table_.IsKey(field),
-                                  parameters);
+               range.SqlCondition(localdb::QuoteName(table_.fields[field].code),
+                                  !table_.IsKey(field), parameters);
     }
     std::string order;
     for (const std::string& k : table_.keys)
-      order += (order.empty() ? "" : ", ") + QuoteIdentifier(k);
+      order += (order.empty() ? "" : ", ") + localdb::QuoteName(k);
     auto statement = OpenStreamingQuery(
         *session,
         "SELECT " + ColumnList(table_) + " FROM " + table_.table + where + " ORDER BY " + order,
