@@ -540,8 +540,7 @@ class ChangeMaker {
   }
 
   std::vector<Variant> PickKey(const TableDef& t, long long rows) {
-    std::string keys;
-    for (const std::string& k : t.keys) keys += (keys.empty() ? "" : ", ") + localdb::QuoteName(k);
+    std::string keys = KeyList(t);
     long long offset = generator_.Int(0, rows - 1);
     return connection_.Query("SELECT " + keys + " FROM " + t.table + " ORDER BY " + keys +
                              " LIMIT 1 OFFSET " + std::to_string(offset))[0];

@@ -206,6 +206,15 @@ std::string ColumnList(const TableDef& table) {
   return out;
 }
 
+std::string KeyList(const TableDef& table) {
+  std::string out;
+  for (const std::string& k : table.keys) {
+    if (!out.empty()) out += ", ";
+    out += localdb::QuoteName(k);
+  }
+  return out;
+}
+
 std::vector<std::string> StoreTableStatements(localdb::Dialect dialect) {
   std::vector<std::string> out;
   bool pg = dialect == localdb::Dialect::kPostgres;
@@ -218,11 +227,7 @@ std::vector<std::string> StoreTableStatements(localdb::Dialect dialect) {
       sql += localdb::QuoteName(f.code) + " " + ColumnType(f, dialect) +
              (t.IsKey(i) ? " NOT NULL" : "") + ", ";
     }
-    sql += "PRIMARY KEY (";
-    for (std::size_t k = 0; k < t.keys.size(); ++k) {
-      sql += (k ? ", " : "") + localdb::QuoteName(t.keys[k]);
-    }
-    out.push_back(sql + "))");
+    out.push_back(sql + "PRIMARY KEY (" + KeyList(t) + "))");
   }
   out.push_back(std::string("CREATE TABLE ") + kAuditTable + " (" +
                 (pg ? "seq bigserial PRIMARY KEY" : "seq INTEGER PRIMARY KEY AUTOINCREMENT") +

@@ -79,6 +79,8 @@ std::string SqlLiteral(const Variant& value);
 
 // The table's fields, quoted and separated by commas, in catalogue order.
 std::string ColumnList(const TableDef& table);
+// The table's key fields, quoted and separated by commas, in key order.
+std::string KeyList(const TableDef& table);
 
 // Statements that create the store: the seventeen tables (dropped first when they exist) and
 // the audit trail. Triggers come separately, so that the simulator can fill the tables before

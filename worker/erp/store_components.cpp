@@ -157,13 +157,10 @@ class StoreManager : public Object {
                range.SqlCondition(localdb::QuoteName(table_.fields[field].code),
                                   !table_.IsKey(field), parameters);
     }
-    std::string order;
-    for (const std::string& k : table_.keys)
-      order += (order.empty() ? "" : ", ") + localdb::QuoteName(k);
-    auto statement = OpenStreamingQuery(
-        *session,
-        "SELECT " + ColumnList(table_) + " FROM " + table_.table + where + " ORDER BY " + order,
-        parameters);
+    auto statement = OpenStreamingQuery(*session,
+                                        "SELECT " + ColumnList(table_) + " FROM " + table_.table +
+                                            where + " ORDER BY " + KeyList(table_),
+                                        parameters);
     return Value(
         ObjectPtr(std::make_shared<StoreEnumeration>(session, table_, std::move(statement))));
   }
