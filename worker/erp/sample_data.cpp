@@ -405,22 +405,16 @@ std::map<std::string, long long> CreateSampleStore(localdb::Connection& connecti
                                                    const SampleOptions& options) {
   SampleData data(options);
   std::map<std::string, long long> written;
-  localdb::Transaction transaction(connection);
-  for (const std::string& sql : StoreTableStatements(connection.dialect())) {
-    connection.Execute(sql);
-  }
   // The sample is the ERP's state before the trail begins: fill first, then capture.
-  for (const TableDef& t : ErpCatalogue()) {
-    auto inserter = MakeStoreInserter(connection, t);
-    long long count = data.Count(t);
-    for (long long i = 0; i < count; ++i) inserter->Add(data.Row(t, i));
-    inserter->Flush();
-    written[t.table] = inserter->rows_written();
-  }
-  for (const std::string& sql : AuditTriggerStatements(connection.dialect())) {
-    connection.Execute(sql);
-  }
-  transaction.Commit();
+  CreateStore(connection, [&](localdb::Connection& c) {
+    for (const TableDef& t : ErpCatalogue()) {
+      auto inserter = MakeStoreInserter(c, t);
+      long long count = data.Count(t);
+      for (long long i = 0; i < count; ++i) inserter->Add(data.Row(t, i));
+      inserter->Flush();
+      written[t.table] = inserter->rows_written();
+    }
+  });
   return written;
 }
 

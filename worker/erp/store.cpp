@@ -268,11 +268,13 @@ std::vector<std::string> AuditTriggerStatements(localdb::Dialect dialect) {
   return out;
 }
 
-void CreateStore(localdb::Connection& connection) {
+void CreateStore(localdb::Connection& connection,
+                 const std::function<void(localdb::Connection&)>& fill) {
   localdb::Transaction transaction(connection);
   for (const std::string& sql : StoreTableStatements(connection.dialect())) {
     connection.Execute(sql);
   }
+  if (fill) fill(connection);
   for (const std::string& sql : AuditTriggerStatements(connection.dialect())) {
     connection.Execute(sql);
   }

@@ -22,6 +22,7 @@
 // redacted only.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -83,13 +84,16 @@ std::string ColumnList(const TableDef& table);
 std::string KeyList(const TableDef& table);
 
 // Statements that create the store: the seventeen tables (dropped first when they exist) and
-// the audit trail. Triggers come separately, so that the simulator can fill the tables before
+// the audit trail. Triggers come separately, so that the tables can be filled (CreateStore) before
 // changes are recorded.
 std::vector<std::string> StoreTableStatements(localdb::Dialect dialect);
 // Statements that create the triggers filling the audit trail, for every table.
 std::vector<std::string> AuditTriggerStatements(localdb::Dialect dialect);
 // Runs both inside one transaction: tables, trail and triggers stand all or not at all.
-void CreateStore(localdb::Connection& connection);
+// `fill`, when given, runs in between, inside the same transaction: rows it writes are the
+// state before the trail begins.
+void CreateStore(localdb::Connection& connection,
+                 const std::function<void(localdb::Connection&)>& fill = {});
 
 // Writes rows into one store table through the local database layer's bulk path. Values
 // come in catalogue field order. REQUIRES: `connection` outlives the inserter.
