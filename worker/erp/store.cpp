@@ -90,6 +90,14 @@ BEGIN
 END
 $body$)sql";
 
+// The driver's error, naming the store by its redacted connection string.
+[[noreturn]] void ThrowCannotConnect(const std::string& connection_string, const Error& e) {
+  throw Error(e.number(), "ERP store",
+              "Cannot connect to the ERP store " +
+                  ConnectionString::Parse(connection_string).Redacted() + ": " + e.description(),
+              e.sqlstate(), e.native());
+}
+
 }  // namespace
 
 std::string WithEnvironmentPassword(const std::string& connection_string) {
@@ -115,10 +123,7 @@ std::unique_ptr<localdb::Connection> ConnectStore(const std::string& connection_
   try {
     connection->Open(WithEnvironmentPassword(connection_string));
   } catch (const Error& e) {
-    throw Error(e.number(), "ERP store",
-                "Cannot connect to the ERP store " +
-                    ConnectionString::Parse(connection_string).Redacted() + ": " + e.description(),
-                e.sqlstate(), e.native());
+    ThrowCannotConnect(connection_string, e);
   }
   return connection;
 }
@@ -136,10 +141,7 @@ std::shared_ptr<StoreSession> StoreSession::Open(const std::string& connection_s
       session->connection_.Open(streaming);
     }
   } catch (const Error& e) {
-    throw Error(e.number(), "ERP store",
-                "Cannot connect to the ERP store " +
-                    ConnectionString::Parse(connection_string).Redacted() + ": " + e.description(),
-                e.sqlstate(), e.native());
+    ThrowCannotConnect(connection_string, e);
   }
   return session;
 }
