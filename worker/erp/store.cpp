@@ -4,6 +4,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
+#include <mutex>
+#include <optional>
 
 #include "common/connection_string.h"
 #include "common/error.h"
@@ -98,6 +101,24 @@ $body$)sql";
               e.sqlstate(), e.native());
 }
 
+// The dialects of the stores connected to so far, by connection string (as given, without the
+// password from the environment), for the whole process: a later session connects once,
+// straight away with its driver's streaming options.
+std::mutex known_dialects_mutex;
+std::map<std::string, localdb::Dialect> known_dialects;
+
+std::optional<localdb::Dialect> KnownDialect(const std::string& connection_string) {
+  std::lock_guard<std::mutex> lock(known_dialects_mutex);
+  auto it = known_dialects.find(connection_string);
+  if (it == known_dialects.end()) return std::nullopt;
+  return it->second;
+}
+
+void RememberDialect(const std::string& connection_string, localdb::Dialect dialect) {
+  std::lock_guard<std::mutex> lock(known_dialects_mutex);
+  known_dialects[connection_string] = dialect;
+}
+
 }  // namespace
 
 std::string WithEnvironmentPassword(const std::string& connection_string) {
@@ -130,15 +151,22 @@ std::unique_ptr<localdb::Connection> ConnectStore(const std::string& connection_
 
 std::shared_ptr<StoreSession> StoreSession::Open(const std::string& connection_string) {
   auto session = std::make_shared<StoreSession>();
+  localdb::Connection& connection = session->connection_;
   std::string full = WithEnvironmentPassword(connection_string);
   try {
-    session->connection_.Open(full);
+    if (std::optional<localdb::Dialect> known = KnownDialect(connection_string)) {
+      connection.Open(WithStreaming(full, *known));
+      if (connection.dialect() == *known) return session;
+      connection.Close();  // the data source names another driver now
+    }
     // The driver is known only once connected; reconnect with its streaming options so that
     // enumerations and readers keep memory flat.
-    std::string streaming = WithStreaming(full, session->connection_.dialect());
+    connection.Open(full);
+    RememberDialect(connection_string, connection.dialect());
+    std::string streaming = WithStreaming(full, connection.dialect());
     if (streaming != full) {
-      session->connection_.Close();
-      session->connection_.Open(streaming);
+      connection.Close();
+      connection.Open(streaming);
     }
   } catch (const Error& e) {
     ThrowCannotConnect(connection_string, e);

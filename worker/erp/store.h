@@ -52,8 +52,10 @@ std::string WithStreaming(const std::string& connection_string, localdb::Dialect
 class StoreSession {
  public:
   // Connects with the password from the environment (WithEnvironmentPassword) and the
-  // streaming options of the store's driver. Throws Error naming the redacted connection
-  // string when the store cannot be reached.
+  // streaming options of the store's driver. The driver is found by connecting the first time
+  // a connection string is used in the process, which then reconnects with its options; later
+  // sessions connect once. Throws Error naming the redacted connection string when the store
+  // cannot be reached.
   static std::shared_ptr<StoreSession> Open(const std::string& connection_string);
 
   localdb::Connection& connection() { return connection_; }
