@@ -1,9 +1,5 @@
 #include "worker/erp/store.h"
 
-#include <algorithm>
-#include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -11,7 +7,6 @@
 #include "common/connection_string.h"
 #include "common/error.h"
 #include "common/text.h"
-#include "worker/erp/component.h"
 #include "worker/localdb/bulk_inserter.h"
 
 namespace qor::erp {
@@ -172,59 +167,6 @@ std::shared_ptr<StoreSession> StoreSession::Open(const std::string& connection_s
     ThrowCannotConnect(connection_string, e);
   }
   return session;
-}
-
-std::string SqlLiteral(const Variant& value) {
-  switch (value.kind()) {
-    case Variant::Kind::kNull:
-      return "NULL";
-    case Variant::Kind::kText:
-      if (value.AsText()->find('\0') != std::string::npos) {
-        throw Error(kErpWrongArguments, "ERP store",
-                    "A text with a NUL character: " + DebugString(value));
-      }
-      return SqlQuote(*value.AsText());
-    case Variant::Kind::kDateTime:
-      return SqlQuote(value.AsDateTime()->ToIso());
-    case Variant::Kind::kDouble: {
-      double d = *value.AsDouble();
-      if (!std::isfinite(d)) {
-        throw Error(kErpWrongArguments, "ERP store", "No finite number: " + DebugString(value));
-      }
-      char buffer[40];
-      std::snprintf(buffer, sizeof buffer, "%.17g", d);
-      return buffer;
-    }
-    case Variant::Kind::kInteger:
-    case Variant::Kind::kBoolean:
-      return std::to_string(value.ToInteger());
-  }
-  return "NULL";
-}
-
-std::unique_ptr<localdb::Statement> OpenStreamingQuery(StoreSession& session,
-                                                       const std::string& sql,
-                                                       const std::vector<Variant>& parameters) {
-  auto statement = std::make_unique<localdb::Statement>(session.connection());
-  if (session.dialect() != localdb::Dialect::kSqlite) {
-    statement->Bind(parameters);
-    statement->ExecuteDirect(sql);
-    return statement;
-  }
-  std::string text;
-  std::size_t next = 0;
-  for (char c : sql) {
-    if (c != '?') {
-      text += c;
-      continue;
-    }
-    if (next >= parameters.size()) {
-      throw Error(kErpError, "ERP store", "More markers than values in: " + sql);
-    }
-    text += SqlLiteral(parameters[next++]);
-  }
-  statement->ExecuteDirect(text);
-  return statement;
 }
 
 std::string ColumnList(const TableDef& table) {

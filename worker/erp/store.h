@@ -24,11 +24,9 @@
 
 #include <functional>
 #include <memory>
-#include <span>
 #include <string>
 #include <vector>
 
-#include "common/variant.h"
 #include "worker/erp/catalogue.h"
 #include "worker/localdb/bulk_inserter.h"
 #include "worker/localdb/connection.h"
@@ -68,17 +66,6 @@ class StoreSession {
 // Opens a plain connection to a store (for the simulator and tests), password as above.
 // Throws Error naming the redacted connection string.
 std::unique_ptr<localdb::Connection> ConnectStore(const std::string& connection_string);
-
-// Runs a query on the session's connection for reading row by row. The SQLite driver reads the
-// whole result of a statement with parameters into memory, StepAPI or not; on SQLite the
-// values therefore go into the statement as literals (text quoted, date-times as ISO text),
-// elsewhere they are bound. REQUIRES: the SQL's only "?" are the parameter markers.
-std::unique_ptr<localdb::Statement> OpenStreamingQuery(StoreSession& session,
-                                                       const std::string& sql,
-                                                       const std::vector<Variant>& parameters);
-// The value as an SQL literal: quoted text (quotes doubled), a number, a date-time as quoted
-// ISO text, NULL. Throws Error for text holding a NUL character or a number that is no finite.
-std::string SqlLiteral(const Variant& value);
 
 // The table's fields, quoted and separated by commas, in catalogue order.
 std::string ColumnList(const TableDef& table);

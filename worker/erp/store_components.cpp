@@ -18,6 +18,15 @@ void ExpectNoArguments(const Object& o, std::string_view member, std::span<const
   if (!args.empty()) ThrowWrongArguments(o.class_id(), member, "it takes no arguments");
 }
 
+// A query on the session's connection whose result is read row by row.
+std::unique_ptr<localdb::Statement> OpenStreamingQuery(StoreSession& session,
+                                                       const std::string& sql,
+                                                       const std::vector<Variant>& parameters) {
+  auto statement = std::make_unique<localdb::Statement>(session.connection());
+  statement->ExecuteStreaming(sql, parameters);
+  return statement;
+}
+
 // Ahead-reading over a source of items: `hasMoreElements` fetches the next item once and
 // keeps it until `nextElement` takes it.
 class Enumeration : public Object {
