@@ -8,6 +8,7 @@
 #include "common/error.h"
 #include "common/text.h"
 #include "worker/erp/component.h"
+#include "worker/erp/java_date.h"
 #include "worker/erp/store.h"
 #include "worker/localdb/statement.h"
 
@@ -76,7 +77,6 @@ class RowBuilder {
 
 Variant OrNull(bool null, Variant v) { return null ? Variant() : std::move(v); }
 Variant YesNo(Generator& g, int percent_yes) { return g.Chance(percent_yes) ? 1 : 2; }
-DateTime EmptyDate() { return DateTime::FromCivil(1900, 1, 1); }
 
 std::size_t TableNumber(const TableDef& table) {
   const auto& all = ErpCatalogue();
@@ -289,15 +289,15 @@ std::vector<Variant> SampleData::Row(const TableDef& t, long long i, std::uint64
         .Set("appo", YesNo(g, 30))
         .Set("rsrp", YesNo(g, 50))
         // Orders not yet under way carry the ERP's empty date.
-        .Set("tstm", status >= 3 ? start.AddSeconds(-1800) : EmptyDate())
-        .Set("astm", status >= 3 ? start : EmptyDate())
-        .Set("aftm", status == 5 ? finish : EmptyDate())
+        .Set("tstm", status >= 3 ? start.AddSeconds(-1800) : ErpEmptyDateTime())
+        .Set("astm", status >= 3 ? start : ErpEmptyDateTime())
+        .Set("aftm", status == 5 ? finish : ErpEmptyDateTime())
         .Set("csco", OrNull(g.Chance(50), Format("CON%05lld", g.Int(1, 9999))))
         .Set("csqu", OrNull(g.Chance(80), Format("QU%06lld", i)))
         .Set("stbp", partner(cfg))
         .Set("emer", YesNo(g, 3))
         .Set("minu", g.Int(0, 4) * 15)
-        .Set("ract", status >= 2 ? ordered.AddSeconds(7200) : EmptyDate());
+        .Set("ract", status >= 2 ? ordered.AddSeconds(7200) : ErpEmptyDateTime());
   } else if (n == "tssoc210") {
     long long o = i % orders_;
     long long cfg = o % configurations_;
@@ -332,8 +332,8 @@ std::vector<Variant> SampleData::Row(const TableDef& t, long long i, std::uint64
         .Set("pftm", finish)
         .Set("estm", start.AddSeconds(-3600))
         .Set("lftm", finish.AddSeconds(3600))
-        .Set("astm", status >= 3 ? start : EmptyDate())
-        .Set("aftm", status == 4 ? finish : EmptyDate());
+        .Set("astm", status >= 3 ? start : ErpEmptyDateTime())
+        .Set("aftm", status == 4 ? finish : ErpEmptyDateTime());
   } else if (n == "tssoc205") {
     r.Set("orno", order(i))
         .Set("line", i / orders_ + 1)
@@ -357,7 +357,7 @@ std::vector<Variant> SampleData::Row(const TableDef& t, long long i, std::uint64
         .Set("esct", start.AddDays(-7))
         .Set("psct", start)
         .Set("pfct", finish)
-        .Set("lfct", ordered ? finish.AddDays(7) : EmptyDate())
+        .Set("lfct", ordered ? finish.AddDays(7) : ErpEmptyDateTime())
         .Set("adur", hours)
         .Set("trtm", g.Amount(0, 2))
         .Set("skla", skill(i))
