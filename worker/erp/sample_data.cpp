@@ -155,7 +155,19 @@ std::vector<std::string> SampleData::UpdatableFields(const TableDef& t) const {
 }
 
 std::vector<Variant> SampleData::Row(const TableDef& t, long long i, std::uint64_t salt) const {
-  Generator g(options_.seed, TableNumber(t), i, salt);
+  return Generate(t, TableNumber(t), i, salt);
+}
+
+void SampleData::ForEachRow(const TableDef& t,
+                            const std::function<void(std::span<const Variant>)>& take) const {
+  std::size_t number = TableNumber(t);
+  long long count = Count(t);
+  for (long long i = 0; i < count; ++i) take(Generate(t, number, i, 0));
+}
+
+std::vector<Variant> SampleData::Generate(const TableDef& t, std::size_t number, long long i,
+                                          std::uint64_t salt) const {
+  Generator g(options_.seed, number, i, salt);
   RowBuilder r(t);
   const DateTime today = options_.today;
   auto centre = [&](long long k) { return Format("SC%03lld", k % centres_); };
@@ -409,8 +421,7 @@ std::map<std::string, long long> CreateSampleStore(localdb::Connection& connecti
   CreateStore(connection, [&](localdb::Connection& c) {
     for (const TableDef& t : ErpCatalogue()) {
       auto inserter = MakeStoreInserter(c, t);
-      long long count = data.Count(t);
-      for (long long i = 0; i < count; ++i) inserter->Add(data.Row(t, i));
+      data.ForEachRow(t, [&](std::span<const Variant> row) { inserter->Add(row); });
       inserter->Flush();
       written[t.table] = inserter->rows_written();
     }
