@@ -150,11 +150,7 @@ class StoreManager : public Object {
 
   Value List(const ListMethodDef& list, std::string_view name, std::span<const Value> args) {
     const std::shared_ptr<StoreSession>& session = this->session(name);
-    if (args.size() != 2 * list.bounds.size()) {
-      ThrowWrongArguments(class_id(), name,
-                          "it takes " + std::to_string(2 * list.bounds.size()) +
-                              " range arguments, not " + std::to_string(args.size()));
-    }
+    CheckRangeArguments(class_id(), name, list.bounds.size(), args.size());
     std::string where;
     std::vector<Variant> parameters;
     for (std::size_t i = 0; i < list.bounds.size(); ++i) {

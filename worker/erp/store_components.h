@@ -55,8 +55,4 @@ class StoreComponentFactory : public ComponentFactory {
   std::shared_ptr<const StoreSettings> settings_;
 };
 
-// The class identifier of enumerations.
-inline constexpr const char* kEnumerationClassId = "java.util.Enumeration";
-inline constexpr const char* kAuditReaderClassId = "audit.AuditReader";
-
 }  // namespace qor::erp
