@@ -81,10 +81,6 @@ std::int64_t InstantOfLocal(const CivilTime& fields) {
 
 std::int64_t InstantOfLocal(const DateTime& local) { return InstantOfLocal(local.ToCivil()); }
 
-DateTime LocalDateTimeOf(std::int64_t epoch_seconds) {
-  return DateTime::FromCivil(LocalFieldsOf(epoch_seconds));
-}
-
 DateTime ErpEmptyDateTime() { return DateTime::FromCivil(1900, 1, 1); }
 
 JavaDate::JavaDate()
