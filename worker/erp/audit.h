@@ -13,6 +13,9 @@
 
 namespace qor::erp {
 
+// The class identifier of the audit reader, which the store (or a test's fake) provides.
+inline constexpr const char* kAuditReaderClassId = "audit.AuditReader";
+
 // The changes between two instants, both included, to the second: a change at exactly the
 // start or exactly the end belongs to the period. The next period may start where this one
 // ended; the change at that second is then read twice, which is harmless because a change

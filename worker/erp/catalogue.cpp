@@ -1,5 +1,7 @@
 #include "worker/erp/catalogue.h"
 
+#include <algorithm>
+#include <cctype>
 #include <set>
 
 #include "common/text.h"
@@ -341,10 +343,17 @@ const char* FieldTypeName(FieldType type) {
   return "?";
 }
 
+bool LessIgnoreCase::operator()(std::string_view a, std::string_view b) const {
+  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return std::tolower(static_cast<unsigned char>(x)) <
+           std::tolower(static_cast<unsigned char>(y));
+  });
+}
+
 void TableDef::Index() {
-  for (std::size_t i = 0; i < fields.size(); ++i) field_index_[ToLower(fields[i].code)] = i;
+  for (std::size_t i = 0; i < fields.size(); ++i) field_index_[fields[i].code] = i;
   for (const GetterDef& g : getters) {
-    if (auto f = FieldIndex(g.field)) getter_field_[ToLower(g.name)] = *f;
+    if (auto f = FieldIndex(g.field)) getter_field_[g.name] = *f;
   }
   for (const std::string& k : keys) {
     if (auto f = FieldIndex(k)) key_indexes_.push_back(*f);
@@ -352,13 +361,13 @@ void TableDef::Index() {
 }
 
 std::optional<std::size_t> TableDef::FieldIndex(std::string_view code) const {
-  auto it = field_index_.find(ToLower(code));
+  auto it = field_index_.find(code);
   if (it == field_index_.end()) return std::nullopt;
   return it->second;
 }
 
 std::optional<std::size_t> TableDef::GetterField(std::string_view getter) const {
-  auto it = getter_field_.find(ToLower(getter));
+  auto it = getter_field_.find(getter);
   if (it == getter_field_.end()) return std::nullopt;
   return it->second;
 }

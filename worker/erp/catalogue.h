@@ -45,6 +45,13 @@ struct ListMethodDef {
   std::vector<std::string> bounds;  // field codes
 };
 
+// Orders names without regard to case, folding letters as ToLower (common/text.h) does. It
+// is transparent: a map ordered by it finds a string_view without making a string of it.
+struct LessIgnoreCase {
+  using is_transparent = void;
+  bool operator()(std::string_view a, std::string_view b) const;
+};
+
 struct TableDef {
   std::string table;  // the ERP table, the store's table and the local table
   std::string manager_class;
@@ -67,8 +74,8 @@ struct TableDef {
   void Index();
 
   // Lookups (computed by Index, not part of the description).
-  std::map<std::string, std::size_t> field_index_;   // lower-case code
-  std::map<std::string, std::size_t> getter_field_;  // lower-case getter name
+  std::map<std::string, std::size_t, LessIgnoreCase> field_index_;   // by code
+  std::map<std::string, std::size_t, LessIgnoreCase> getter_field_;  // by getter name
   std::vector<std::size_t> key_indexes_;
 };
 

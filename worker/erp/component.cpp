@@ -48,4 +48,13 @@ void ThrowWrongArguments(const std::string& class_id, std::string_view member,
       "Invalid arguments for '" + std::string(member) + "' of class '" + class_id + "': " + why);
 }
 
+void CheckRangeArguments(const std::string& class_id, std::string_view member,
+                         std::size_t bounded_fields, std::size_t given) {
+  if (given != 2 * bounded_fields) {
+    ThrowWrongArguments(class_id, member,
+                        "it takes " + std::to_string(2 * bounded_fields) +
+                            " range arguments, not " + std::to_string(given));
+  }
+}
+
 }  // namespace qor::erp

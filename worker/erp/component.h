@@ -90,5 +90,12 @@ inline constexpr long kErpError = 440;           // any other failure of a compo
 // The error for a member called with arguments it cannot take.
 [[noreturn]] void ThrowWrongArguments(const std::string& class_id, std::string_view member,
                                       const std::string& why);
+// Refuses (as ThrowWrongArguments) a list method's call that does not give two arguments, a
+// lowest and a highest value, for each of its `bounded_fields`.
+void CheckRangeArguments(const std::string& class_id, std::string_view member,
+                         std::size_t bounded_fields, std::size_t given);
+
+// The class identifier of enumerations.
+inline constexpr const char* kEnumerationClassId = "java.util.Enumeration";
 
 }  // namespace qor::erp

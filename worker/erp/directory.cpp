@@ -13,6 +13,7 @@
 #include "common/connection_string.h"
 #include "common/error.h"
 #include "common/text.h"
+#include "common/unique_fd.h"
 #include "worker/erp/component.h"
 
 namespace qor::erp {
@@ -155,33 +156,13 @@ void AppendNormalized(std::string& out, const std::string& piece) {
   out += ToLower(piece.substr(begin, end - begin));
 }
 
-std::string ReadWholeFile(const fs::path& file, const std::string& what) {
+std::string ReadWholeFile(const fs::path& file) {
   std::ifstream in(file, std::ios::binary);
-  if (!in) Fail("The directory file " + file.string() + " cannot be read" + what);
+  if (!in) Fail("The directory file " + file.string() + " cannot be read");
   std::ostringstream s;
   s << in.rdbuf();
   return s.str();
 }
-
-// A file descriptor that closes itself.
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int get() const { return fd_; }
-  int Release() {
-    int fd = fd_;
-    fd_ = -1;
-    return fd;
-  }
-
- private:
-  int fd_;
-};
 
 }  // namespace
 
@@ -291,11 +272,9 @@ Directory Directory::Open(const std::string& location) {
   if (!fs::exists(file, ec)) Fail("The directory file " + file.string() + " does not exist");
   Directory d;
   d.location_ = file.string();
-  d.entries_ = ParseLdif(ReadWholeFile(file, ""), file.string());
+  d.entries_ = ParseLdif(ReadWholeFile(file), file.string());
   return d;
 }
-
-Directory Directory::FromEnvironment() { return Open(DirectoryLocation()); }
 
 const DirectoryEntry& Directory::Find(const std::string& dn) const {
   std::string wanted = NormalizeDn(dn);
@@ -344,7 +323,7 @@ void WriteDirectoryEntry(const fs::path& file, const DirectoryEntry& entry) {
   }
   std::error_code ec;
   bool exists = fs::exists(file, ec);
-  std::string old_text = exists ? ReadWholeFile(file, "") : std::string();
+  std::string old_text = exists ? ReadWholeFile(file) : std::string();
 
   // Keep every record as written except the entry's own, which takes the new text in place.
   std::vector<std::string> blocks;
@@ -366,8 +345,8 @@ void WriteDirectoryEntry(const fs::path& file, const DirectoryEntry& entry) {
 
   fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
   std::string pattern = (folder / ("." + file.filename().string() + ".XXXXXX")).string();
-  FileDescriptor fd(::mkstemp(pattern.data()));
-  if (fd.get() < 0) {
+  UniqueFd fd(::mkstemp(pattern.data()));
+  if (!fd.valid()) {
     Fail("The directory file " + file.string() + " cannot be written: " + std::strerror(errno));
   }
   auto remove_temp = [&] { ::unlink(pattern.c_str()); };
@@ -391,11 +370,13 @@ void WriteDirectoryEntry(const fs::path& file, const DirectoryEntry& entry) {
     }
     written += static_cast<std::size_t>(n);
   }
-  if (::fchmod(fd.get(), mode) != 0 || ::fsync(fd.get()) != 0 || ::close(fd.Release()) != 0) {
+  if (::fchmod(fd.get(), mode) != 0 || ::fsync(fd.get()) != 0) {
     int saved = errno;
     remove_temp();
     Fail("The directory file " + file.string() + " cannot be written: " + std::strerror(saved));
   }
+  // On disk now: fsync has reported any error of writing back, so the close has none to tell.
+  fd.Reset();
   if (::rename(pattern.c_str(), file.c_str()) != 0) {
     int saved = errno;
     remove_temp();

@@ -52,8 +52,6 @@ class Directory {
   // Reads the LDIF file that `location` names. Throws Error naming the file when it is
   // missing, unreadable or malformed.
   static Directory Open(const std::string& location);
-  // Open(DirectoryLocation()).
-  static Directory FromEnvironment();
 
   const std::vector<DirectoryEntry>& entries() const { return entries_; }
   // The entry with that DN; throws Error naming the DN and the file when there is none.

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <cstdlib>
-
 #include "common/error.h"
 #include "testing/test_env.h"
 
@@ -12,6 +10,7 @@ namespace qor::erp {
 namespace {
 
 using qor::testing::ReadFile;
+using qor::testing::ScopedEnv;
 using qor::testing::TempDir;
 using qor::testing::WriteFile;
 
@@ -135,13 +134,10 @@ TEST(DirectoryTest, EnvironmentNamesTheDirectory) {
   TempDir dir;
   const std::string path = (dir.path() / "dir.ldif").string();
   WriteFile(path, kLdif);
-  const char* old = std::getenv(kDirectoryVariable);
-  std::string saved = old ? old : "";
-  setenv(kDirectoryVariable, ("file://" + path).c_str(), 1);
+  ScopedEnv directory(kDirectoryVariable, "file://" + path);
   EXPECT_EQ(LookupCompanyNumber("cn=erp1,o=acme"), 100);
-  unsetenv(kDirectoryVariable);
+  ScopedEnv no_directory(kDirectoryVariable, std::nullopt);
   EXPECT_THROW(LookupCompanyNumber("cn=erp1,o=acme"), Error);
-  if (old) setenv(kDirectoryVariable, saved.c_str(), 1);
 }
 
 TEST(DirectoryTest, WritesOrReplacesAnEntry) {

@@ -171,10 +171,8 @@ long long Scalar(localdb::Connection& c, const std::string& sql,
 std::string Dump(localdb::Connection& c) {
   std::string out;
   for (const TableDef& t : ErpCatalogue()) {
-    std::string keys;
-    for (const std::string& k : t.keys) keys += (keys.empty() ? "" : ", ") + QuoteIdentifier(k);
     for (const auto& row :
-         c.Query("SELECT " + ColumnList(t) + " FROM " + t.table + " ORDER BY " + keys)) {
+         c.Query("SELECT " + ColumnList(t) + " FROM " + t.table + " ORDER BY " + KeyList(t))) {
       for (const Variant& v : row) out += DebugString(v) + "|";
       out += "\n";
     }

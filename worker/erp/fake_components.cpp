@@ -146,7 +146,8 @@ class FakeElement : public FakeObject {
   FakeElement(std::shared_ptr<CallLog> log, std::shared_ptr<FakeClassScript> script, FakeRow row)
       : FakeObject(std::move(log), script->element_class_),
         script_(std::move(script)),
-        row_(std::move(row)) {}
+        row_(std::move(row)),
+        table_(FindTableByObject(class_id())) {}
 
  protected:
   Value Dispatch(const std::string& key, std::string_view name,
@@ -155,8 +156,7 @@ class FakeElement : public FakeObject {
     for (const auto& [getter, value] : row_) {
       if (EqualsIgnoreCase(getter, name)) found = &value;
     }
-    const TableDef* table = FindTableByObject(class_id());
-    bool known = found != nullptr || (table && table->GetterField(name));
+    bool known = found != nullptr || (table_ && table_->GetterField(name));
     if (!known) ThrowUnknownMember(class_id(), name);
     if (!args.empty()) ThrowWrongArguments(class_id(), name, "a getter takes no arguments");
     script_->Count("getter:" + key, class_id());
@@ -166,13 +166,14 @@ class FakeElement : public FakeObject {
  private:
   std::shared_ptr<FakeClassScript> script_;
   FakeRow row_;
+  const TableDef* table_;  // the catalogue's table of the class, if any
 };
 
 class FakeEnumeration : public FakeObject {
  public:
   FakeEnumeration(std::shared_ptr<CallLog> log, std::shared_ptr<FakeClassScript> script,
                   std::vector<FakeRow> rows)
-      : FakeObject(std::move(log), "java.util.Enumeration"),
+      : FakeObject(std::move(log), kEnumerationClassId),
         script_(std::move(script)),
         rows_(std::move(rows)) {}
 
@@ -200,7 +201,9 @@ class FakeEnumeration : public FakeObject {
 class FakeManager : public FakeObject {
  public:
   FakeManager(std::shared_ptr<CallLog> log, std::shared_ptr<FakeClassScript> script)
-      : FakeObject(std::move(log), script->class_id_), script_(std::move(script)) {}
+      : FakeObject(std::move(log), script->class_id_),
+        script_(std::move(script)),
+        table_(FindTableByManager(class_id())) {}
 
   const std::shared_ptr<FakeClassScript>& script() const { return script_; }
 
@@ -210,13 +213,8 @@ class FakeManager : public FakeObject {
     script_->Count("call:" + key, class_id());
     if (key == "initialize" || key == "close") return Value();
     // A list method of the catalogue takes its range arguments, scripted or not.
-    const TableDef* table = FindTableByManager(class_id());
-    const ListMethodDef* def = table ? table->FindList(name) : nullptr;
-    if (def && args.size() != 2 * def->bounds.size()) {
-      ThrowWrongArguments(class_id(), name,
-                          "it takes " + std::to_string(2 * def->bounds.size()) +
-                              " range arguments, not " + std::to_string(args.size()));
-    }
+    const ListMethodDef* def = table_ ? table_->FindList(name) : nullptr;
+    if (def) CheckRangeArguments(class_id(), name, def->bounds.size(), args.size());
     auto list = script_->lists_.find(key);
     if (list != script_->lists_.end()) {
       std::optional<std::vector<FakeRow>> rows = list->second(args);
@@ -233,12 +231,13 @@ class FakeManager : public FakeObject {
 
  private:
   std::shared_ptr<FakeClassScript> script_;
+  const TableDef* table_;  // the catalogue's table of the class, if any
 };
 
 class FakeAuditReader : public FakeObject {
  public:
   explicit FakeAuditReader(std::shared_ptr<CallLog> log)
-      : FakeObject(std::move(log), "audit.AuditReader") {}
+      : FakeObject(std::move(log), kAuditReaderClassId) {}
 
  protected:
   Value Dispatch(const std::string& key, std::string_view name,
@@ -298,27 +297,33 @@ class FakeAuditReader : public FakeObject {
 FakeComponentFactory::FakeComponentFactory() : log_(std::make_shared<CallLog>()) {}
 FakeComponentFactory::~FakeComponentFactory() = default;
 
+std::shared_ptr<FakeClassScript> FakeComponentFactory::NewScript(const std::string& class_id,
+                                                                 const TableDef* table) {
+  auto script = std::make_shared<FakeClassScript>();
+  script->class_id_ = table ? table->manager_class : class_id;
+  script->element_class_ = table ? table->object_class : script->class_id_ + ".Element";
+  return script;
+}
+
 FakeClassScript& FakeComponentFactory::Script(const std::string& class_id) {
   std::shared_ptr<FakeClassScript>& script = scripts_[ToLower(Trim(class_id))];
-  if (!script) {
-    script = std::make_shared<FakeClassScript>();
-    const TableDef* table = FindTableByManager(class_id);
-    script->class_id_ = table ? table->manager_class : Trim(class_id);
-    script->element_class_ = table ? table->object_class : script->class_id_ + ".Element";
-  }
+  if (!script) script = NewScript(Trim(class_id), FindTableByManager(class_id));
   return *script;
 }
 
 ObjectPtr FakeComponentFactory::Create(std::string_view raw) {
   std::string id = Trim(raw);
-  auto scripted = scripts_.find(ToLower(id));
-  if (scripted != scripts_.end() || FindTableByManager(id)) {
-    Script(id);
-    return std::make_shared<FakeManager>(log_, scripts_[ToLower(id)]);
+  std::string key = ToLower(id);
+  auto scripted = scripts_.find(key);
+  if (scripted == scripts_.end()) {
+    if (const TableDef* table = FindTableByManager(id)) {
+      scripted = scripts_.emplace(key, NewScript(id, table)).first;
+    }
   }
-  if (FindTableByObject(id)) {
+  if (scripted != scripts_.end()) return std::make_shared<FakeManager>(log_, scripted->second);
+  if (const TableDef* table = FindTableByObject(id)) {
     auto script = std::make_shared<FakeClassScript>();
-    script->class_id_ = script->element_class_ = FindTableByObject(id)->object_class;
+    script->class_id_ = script->element_class_ = table->object_class;
     return std::make_shared<FakeElement>(log_, script, FakeRow());
   }
   if (EqualsIgnoreCase(id, AuditCriteria::kClassId))
@@ -330,7 +335,7 @@ ObjectPtr FakeComponentFactory::Create(std::string_view raw) {
   }
   if (EqualsIgnoreCase(id, RecordStatus::kClassId))
     return std::make_shared<Recorded<RecordStatus>>(log_);
-  if (EqualsIgnoreCase(id, "audit.AuditReader")) return std::make_shared<FakeAuditReader>(log_);
+  if (EqualsIgnoreCase(id, kAuditReaderClassId)) return std::make_shared<FakeAuditReader>(log_);
   if (EqualsIgnoreCase(id, JavaDate::kClassId)) return JavaDate::Now();
   throw Error(kErpUnknownClass, "ERP",
               "No component has the class identifier '" + std::string(raw) + "'");

@@ -122,6 +122,7 @@ class FakeClassScript {
 };
 
 class CallLog;
+struct TableDef;
 
 class FakeComponentFactory : public ComponentFactory {
  public:
@@ -144,6 +145,10 @@ class FakeComponentFactory : public ComponentFactory {
   const std::vector<AuditRequest>& audit_requests() const;
 
  private:
+  // A new script of a manager class identifier and its catalogue table (nullptr: none).
+  static std::shared_ptr<FakeClassScript> NewScript(const std::string& class_id,
+                                                    const TableDef* table);
+
   std::shared_ptr<CallLog> log_;
   std::map<std::string, std::shared_ptr<FakeClassScript>> scripts_;  // lower-case class id
 };

@@ -18,8 +18,6 @@ Kind KindOf(FieldType type) {
   return Kind::kNumber;
 }
 
-DateTime EmptyDate() { return DateTime::FromCivil(1900, 1, 1); }
-
 // Reads up to `max_digits` digits at `pos`; false when there is none.
 bool ReadNumber(const std::string& s, std::size_t& pos, int max_digits, int& out) {
   std::size_t start = pos;
@@ -136,7 +134,7 @@ FieldRange::Bound FieldRange::Normalize(const Variant& value) const {
     case Kind::kNumber:
       return value.IsNull() ? 0.0 : value.ToDouble();
     case Kind::kDate:
-      return value.IsNull() ? EmptyDate() : value.ToDateTime();
+      return value.IsNull() ? ErpEmptyDateTime() : value.ToDateTime();
   }
   return std::monostate{};
 }

@@ -81,9 +81,7 @@ std::int64_t InstantOfLocal(const CivilTime& fields) {
 
 std::int64_t InstantOfLocal(const DateTime& local) { return InstantOfLocal(local.ToCivil()); }
 
-DateTime LocalDateTimeOf(std::int64_t epoch_seconds) {
-  return DateTime::FromCivil(LocalFieldsOf(epoch_seconds));
-}
+DateTime ErpEmptyDateTime() { return DateTime::FromCivil(1900, 1, 1); }
 
 JavaDate::JavaDate()
     : millis_(std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -94,9 +92,7 @@ std::shared_ptr<JavaDate> JavaDate::FromLocal(const DateTime& local) {
   return std::make_shared<JavaDate>(InstantOfLocal(local) * 1000);
 }
 
-std::shared_ptr<JavaDate> JavaDate::ErpEmptyDate() {
-  return FromLocal(DateTime::FromCivil(1900, 1, 1));
-}
+std::shared_ptr<JavaDate> JavaDate::ErpEmptyDate() { return FromLocal(ErpEmptyDateTime()); }
 
 const std::string& JavaDate::class_id() const {
   static const std::string id = kClassId;

@@ -21,7 +21,8 @@ CivilTime LocalFieldsOf(std::int64_t epoch_seconds);
 std::int64_t InstantOfLocal(const CivilTime& local);
 // The same for a local date-time of the local database.
 std::int64_t InstantOfLocal(const DateTime& local);
-DateTime LocalDateTimeOf(std::int64_t epoch_seconds);
+// The ERP's empty date as a local date-time: 1 January 1900, 00:00.
+DateTime ErpEmptyDateTime();
 
 class JavaDate : public Object {
  public:

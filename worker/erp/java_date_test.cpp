@@ -2,39 +2,24 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <ctime>
 #include <string>
 #include <vector>
 
 #include "common/error.h"
+#include "testing/test_env.h"
 #include "worker/erp/store_components.h"
 
 namespace qor::erp {
 namespace {
 
-// Sets the process's time zone for one test and restores the old one.
-class ScopedTimeZone {
- public:
-  explicit ScopedTimeZone(const char* zone) {
-    const char* old = std::getenv("TZ");
-    had_old_ = old != nullptr;
-    if (had_old_) old_ = old;
-    setenv("TZ", zone, 1);
-    tzset();
-  }
-  ~ScopedTimeZone() {
-    if (had_old_) {
-      setenv("TZ", old_.c_str(), 1);
-    } else {
-      unsetenv("TZ");
-    }
-    tzset();
-  }
+using qor::testing::ScopedEnv;
 
- private:
-  bool had_old_ = false;
-  std::string old_;
+// The tests set the process's time zone with ScopedEnv("TZ", ...) and tzset(); at the end the
+// fixture reads the zone again, TZ being restored by then.
+class JavaDateTest : public ::testing::Test {
+ protected:
+  void TearDown() override { tzset(); }
 };
 
 const char* const kZones[] = {"UTC", "Europe/Berlin", "America/New_York", "Asia/Kolkata"};
@@ -113,9 +98,10 @@ const RolloverCase kRolloverCases[] = {
      {2024, 4, 2, 17, 45, 0}},
 };
 
-TEST(JavaDateTest, SettersRollOver) {
+TEST_F(JavaDateTest, SettersRollOver) {
   for (const char* zone : kZones) {
-    ScopedTimeZone tz(zone);
+    ScopedEnv tz("TZ", zone);
+    tzset();
     for (const RolloverCase& c : kRolloverCases) {
       auto date = JavaDate::FromLocal(DateTime::FromCivil(c.start));
       for (const SetterStep& step : c.steps) date->Call(step.member, {Value(step.value)});
@@ -125,8 +111,9 @@ TEST(JavaDateTest, SettersRollOver) {
   }
 }
 
-TEST(JavaDateTest, SettersKeepMilliseconds) {
-  ScopedTimeZone tz("Europe/Berlin");
+TEST_F(JavaDateTest, SettersKeepMilliseconds) {
+  ScopedEnv tz("TZ", "Europe/Berlin");
+  tzset();
   JavaDate date(1709645415123);  // 2024-03-05 14:30:15.123 local
   date.SetDate(6);
   date.SetSeconds(0);
@@ -139,7 +126,7 @@ struct FieldCase {
   long long expected;
 };
 
-TEST(JavaDateTest, FieldsReadInLocalTime) {
+TEST_F(JavaDateTest, FieldsReadInLocalTime) {
   // 2024-03-05 14:30:15 in Berlin, a Tuesday; the same instant in other zones shows other
   // fields.
   const std::int64_t instant = 1709645415;
@@ -164,7 +151,8 @@ TEST(JavaDateTest, FieldsReadInLocalTime) {
       {"America/New_York", {{"getDate", 5}, {"getHours", 8}, {"getDay", 2}}},
   };
   for (const ZoneCase& zc : cases) {
-    ScopedTimeZone tz(zc.zone);
+    ScopedEnv tz("TZ", zc.zone);
+    tzset();
     JavaDate date(instant * 1000);
     for (const FieldCase& f : zc.fields) {
       EXPECT_EQ(date.Call(f.getter).variant().ToInteger(), f.expected)
@@ -173,7 +161,7 @@ TEST(JavaDateTest, FieldsReadInLocalTime) {
   }
 }
 
-TEST(JavaDateTest, LocalTimesAroundClockChanges) {
+TEST_F(JavaDateTest, LocalTimesAroundClockChanges) {
   struct Case {
     const char* name;
     const char* zone;
@@ -206,14 +194,16 @@ TEST(JavaDateTest, LocalTimesAroundClockChanges) {
        "2024-03-05 14:30:15"},
   };
   for (const Case& c : cases) {
-    ScopedTimeZone tz(c.zone);
+    ScopedEnv tz("TZ", c.zone);
+    tzset();
     EXPECT_EQ(InstantOfLocal(c.local), c.instant) << c.name;
     auto date = JavaDate::FromLocal(DateTime::FromCivil(c.local));
     EXPECT_EQ(date->epoch_seconds(), c.instant) << c.name;
     EXPECT_EQ(Describe(*date), c.shown) << c.name;
   }
   // A setter that lands in the repeated hour takes the earlier instant too.
-  ScopedTimeZone tz("Europe/Berlin");
+  ScopedEnv tz("TZ", "Europe/Berlin");
+  tzset();
   auto date = JavaDate::FromLocal(DateTime::FromCivil(2023, 10, 28, 2, 30, 0));
   date->SetDate(29);
   EXPECT_EQ(date->epoch_seconds(), 1698539400);
@@ -221,9 +211,10 @@ TEST(JavaDateTest, LocalTimesAroundClockChanges) {
   EXPECT_EQ(Describe(JavaDate(1698543000LL * 1000)), "2023-10-29 02:30:00");
 }
 
-TEST(JavaDateTest, ErpEmptyDateIsJanuary1900) {
+TEST_F(JavaDateTest, ErpEmptyDateIsJanuary1900) {
   for (const char* zone : kZones) {
-    ScopedTimeZone tz(zone);
+    ScopedEnv tz("TZ", zone);
+    tzset();
     struct Case {
       CivilTime local;
       bool empty;
@@ -244,7 +235,7 @@ TEST(JavaDateTest, ErpEmptyDateIsJanuary1900) {
   }
 }
 
-TEST(JavaDateTest, CreatedHoldingTheCurrentTime) {
+TEST_F(JavaDateTest, CreatedHoldingTheCurrentTime) {
   StoreComponentFactory factory;
   std::time_t before = std::time(nullptr);
   ObjectPtr created = factory.Create("java:java.util.Date");
@@ -260,7 +251,7 @@ TEST(JavaDateTest, CreatedHoldingTheCurrentTime) {
   }
 }
 
-TEST(JavaDateTest, BadCallsNameClassAndMember) {
+TEST_F(JavaDateTest, BadCallsNameClassAndMember) {
   JavaDate date;
   struct Case {
     const char* member;

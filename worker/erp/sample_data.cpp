@@ -8,6 +8,7 @@
 #include "common/error.h"
 #include "common/text.h"
 #include "worker/erp/component.h"
+#include "worker/erp/java_date.h"
 #include "worker/erp/store.h"
 #include "worker/localdb/statement.h"
 
@@ -76,7 +77,6 @@ class RowBuilder {
 
 Variant OrNull(bool null, Variant v) { return null ? Variant() : std::move(v); }
 Variant YesNo(Generator& g, int percent_yes) { return g.Chance(percent_yes) ? 1 : 2; }
-DateTime EmptyDate() { return DateTime::FromCivil(1900, 1, 1); }
 
 std::size_t TableNumber(const TableDef& table) {
   const auto& all = ErpCatalogue();
@@ -155,7 +155,19 @@ std::vector<std::string> SampleData::UpdatableFields(const TableDef& t) const {
 }
 
 std::vector<Variant> SampleData::Row(const TableDef& t, long long i, std::uint64_t salt) const {
-  Generator g(options_.seed, TableNumber(t), i, salt);
+  return Generate(t, TableNumber(t), i, salt);
+}
+
+void SampleData::ForEachRow(const TableDef& t,
+                            const std::function<void(std::span<const Variant>)>& take) const {
+  std::size_t number = TableNumber(t);
+  long long count = Count(t);
+  for (long long i = 0; i < count; ++i) take(Generate(t, number, i, 0));
+}
+
+std::vector<Variant> SampleData::Generate(const TableDef& t, std::size_t number, long long i,
+                                          std::uint64_t salt) const {
+  Generator g(options_.seed, number, i, salt);
   RowBuilder r(t);
   const DateTime today = options_.today;
   auto centre = [&](long long k) { return Format("SC%03lld", k % centres_); };
@@ -289,15 +301,15 @@ std::vector<Variant> SampleData::Row(const TableDef& t, long long i, std::uint64
         .Set("appo", YesNo(g, 30))
         .Set("rsrp", YesNo(g, 50))
         // Orders not yet under way carry the ERP's empty date.
-        .Set("tstm", status >= 3 ? start.AddSeconds(-1800) : EmptyDate())
-        .Set("astm", status >= 3 ? start : EmptyDate())
-        .Set("aftm", status == 5 ? finish : EmptyDate())
+        .Set("tstm", status >= 3 ? start.AddSeconds(-1800) : ErpEmptyDateTime())
+        .Set("astm", status >= 3 ? start : ErpEmptyDateTime())
+        .Set("aftm", status == 5 ? finish : ErpEmptyDateTime())
         .Set("csco", OrNull(g.Chance(50), Format("CON%05lld", g.Int(1, 9999))))
         .Set("csqu", OrNull(g.Chance(80), Format("QU%06lld", i)))
         .Set("stbp", partner(cfg))
         .Set("emer", YesNo(g, 3))
         .Set("minu", g.Int(0, 4) * 15)
-        .Set("ract", status >= 2 ? ordered.AddSeconds(7200) : EmptyDate());
+        .Set("ract", status >= 2 ? ordered.AddSeconds(7200) : ErpEmptyDateTime());
   } else if (n == "tssoc210") {
     long long o = i % orders_;
     long long cfg = o % configurations_;
@@ -332,8 +344,8 @@ std::vector<Variant> SampleData::Row(const TableDef& t, long long i, std::uint64
         .Set("pftm", finish)
         .Set("estm", start.AddSeconds(-3600))
         .Set("lftm", finish.AddSeconds(3600))
-        .Set("astm", status >= 3 ? start : EmptyDate())
-        .Set("aftm", status == 4 ? finish : EmptyDate());
+        .Set("astm", status >= 3 ? start : ErpEmptyDateTime())
+        .Set("aftm", status == 4 ? finish : ErpEmptyDateTime());
   } else if (n == "tssoc205") {
     r.Set("orno", order(i))
         .Set("line", i / orders_ + 1)
@@ -357,7 +369,7 @@ std::vector<Variant> SampleData::Row(const TableDef& t, long long i, std::uint64
         .Set("esct", start.AddDays(-7))
         .Set("psct", start)
         .Set("pfct", finish)
-        .Set("lfct", ordered ? finish.AddDays(7) : EmptyDate())
+        .Set("lfct", ordered ? finish.AddDays(7) : ErpEmptyDateTime())
         .Set("adur", hours)
         .Set("trtm", g.Amount(0, 2))
         .Set("skla", skill(i))
@@ -405,22 +417,15 @@ std::map<std::string, long long> CreateSampleStore(localdb::Connection& connecti
                                                    const SampleOptions& options) {
   SampleData data(options);
   std::map<std::string, long long> written;
-  localdb::Transaction transaction(connection);
-  for (const std::string& sql : StoreTableStatements(connection.dialect())) {
-    connection.Execute(sql);
-  }
   // The sample is the ERP's state before the trail begins: fill first, then capture.
-  for (const TableDef& t : ErpCatalogue()) {
-    auto inserter = MakeStoreInserter(connection, t);
-    long long count = data.Count(t);
-    for (long long i = 0; i < count; ++i) inserter->Add(data.Row(t, i));
-    inserter->Flush();
-    written[t.table] = inserter->rows_written();
-  }
-  for (const std::string& sql : AuditTriggerStatements(connection.dialect())) {
-    connection.Execute(sql);
-  }
-  transaction.Commit();
+  CreateStore(connection, [&](localdb::Connection& c) {
+    for (const TableDef& t : ErpCatalogue()) {
+      auto inserter = MakeStoreInserter(c, t);
+      data.ForEachRow(t, [&](std::span<const Variant> row) { inserter->Add(row); });
+      inserter->Flush();
+      written[t.table] = inserter->rows_written();
+    }
+  });
   return written;
 }
 
@@ -446,14 +451,6 @@ Variant QueryTyped(localdb::Connection& connection, const std::string& sql,
   return statement.Get(0);
 }
 
-std::string KeyCondition(const TableDef& t) {
-  std::string out;
-  for (const std::string& k : t.keys) {
-    out += (out.empty() ? " WHERE " : " AND ") + QuoteIdentifier(k) + " = ?";
-  }
-  return out;
-}
-
 class ChangeMaker {
  public:
   ChangeMaker(localdb::Connection& connection, const ChangeOptions& options)
@@ -467,57 +464,85 @@ class ChangeMaker {
         generator_(options.seed, 99, 0, 0x5EED) {}
 
   void Apply(const TableDef& t, std::uint64_t salt, ChangeCounts& counts) {
-    const auto& all = connection_.TableColumns(t.table);
-    types_.clear();
-    key_types_.clear();
-    for (const FieldDef& f : t.fields) {
-      types_.push_back(*std::find_if(all.begin(), all.end(), [&](const localdb::ColumnInfo& c) {
-        return EqualsIgnoreCase(c.name, f.code);
-      }));
-    }
-    for (std::size_t k : t.key_indexes()) key_types_.push_back(types_[k]);
-    long long rows = connection_.Query("SELECT COUNT(*) FROM " + t.table)[0][0].ToInteger();
+    TableState& state = State(t);
     long long choice = generator_.Int(0, 99);
-    if (rows == 0 || choice < 40) {
-      if (Insert(t, salt)) {
+    if (state.rows == 0 || choice < 40) {
+      if (Insert(t, state, salt)) {
+        ++state.rows;
         ++counts.inserted;
         return;
       }
-      if (rows == 0) return;
+      if (state.rows == 0) return;
     }
-    std::vector<Variant> key = PickKey(t, rows);
+    std::vector<Variant> key = PickKey(state);
     if (choice < 80) {
-      Update(t, key, salt);
+      Update(t, state, key, salt);
       ++counts.updated;
     } else {
-      Expect(ExecuteTyped(connection_, "DELETE FROM " + t.table + KeyCondition(t), key, key_types_),
-             t, "delete");
+      Expect(ExecuteTyped(connection_, state.delete_sql, key, state.key_types), t, "delete");
+      --state.rows;
       ++counts.deleted;
     }
   }
 
  private:
-  bool Insert(const TableDef& t, std::uint64_t salt) {
+  // What the changes of one table need, found at its first change. The run is one transaction
+  // and only its own changes alter the table, so the row count follows them.
+  struct TableState {
+    std::vector<localdb::ColumnInfo> types;      // in field order
+    std::vector<localdb::ColumnInfo> key_types;  // in key order
+    std::string key_condition;                   // " WHERE k1 = ? AND k2 = ?"
+    std::string count_key_sql;                   // rows with the key: 0 or 1
+    std::string insert_sql;
+    std::string delete_sql;
+    std::string pick_key_sql;  // the keys in key order, less the offset
+    long long rows = 0;
+  };
+
+  TableState& State(const TableDef& t) {
+    auto found = tables_.find(&t);
+    if (found != tables_.end()) return found->second;
+    TableState state;
+    const auto& all = connection_.TableColumns(t.table);
+    for (const FieldDef& f : t.fields) {
+      state.types.push_back(*std::find_if(
+          all.begin(), all.end(),
+          [&](const localdb::ColumnInfo& c) { return EqualsIgnoreCase(c.name, f.code); }));
+    }
+    for (std::size_t k : t.key_indexes()) state.key_types.push_back(state.types[k]);
+    for (const std::string& k : t.keys) {
+      state.key_condition +=
+          (state.key_condition.empty() ? " WHERE " : " AND ") + localdb::QuoteName(k) + " = ?";
+    }
+    state.count_key_sql = "SELECT COUNT(*) FROM " + t.table + state.key_condition;
+    std::string marks;
+    for (std::size_t i = 0; i < t.fields.size(); ++i) marks += i ? ", ?" : "?";
+    state.insert_sql = "INSERT INTO " + t.table + " (" + ColumnList(t) + ") VALUES (" + marks + ")";
+    state.delete_sql = "DELETE FROM " + t.table + state.key_condition;
+    std::string keys = KeyList(t);
+    state.pick_key_sql =
+        "SELECT " + keys + " FROM " + t.table + " ORDER BY " + keys + " LIMIT 1 OFFSET ";
+    state.rows = connection_.Query("SELECT COUNT(*) FROM " + t.table)[0][0].ToInteger();
+    return tables_.emplace(&t, std::move(state)).first->second;
+  }
+
+  bool Insert(const TableDef& t, const TableState& state, std::uint64_t salt) {
     long long capacity = data_.Capacity(t);
     for (int attempt = 0; attempt < 50; ++attempt) {
       long long index = generator_.Int(0, capacity - 1);
       std::vector<Variant> row = data_.Row(t, index, salt);
       std::vector<Variant> key;
       for (std::size_t k : t.key_indexes()) key.push_back(row[k]);
-      Variant found = QueryTyped(connection_, "SELECT COUNT(*) FROM " + t.table + KeyCondition(t),
-                                 key, key_types_);
+      Variant found = QueryTyped(connection_, state.count_key_sql, key, state.key_types);
       if (found.ToInteger() > 0) continue;
-      std::string marks;
-      for (std::size_t i = 0; i < t.fields.size(); ++i) marks += i ? ", ?" : "?";
-      ExecuteTyped(connection_,
-                   "INSERT INTO " + t.table + " (" + ColumnList(t) + ") VALUES (" + marks + ")",
-                   row, types_);
+      ExecuteTyped(connection_, state.insert_sql, row, state.types);
       return true;
     }
     return false;
   }
 
-  void Update(const TableDef& t, const std::vector<Variant>& key, std::uint64_t salt) {
+  void Update(const TableDef& t, const TableState& state, const std::vector<Variant>& key,
+              std::uint64_t salt) {
     std::vector<Variant> donor = data_.Row(t, generator_.Int(0, data_.Capacity(t) - 1), salt);
     std::vector<std::string> fields = data_.UpdatableFields(t);
     // Some consecutive updatable fields, one to all of them.
@@ -528,23 +553,20 @@ class ChangeMaker {
     std::vector<localdb::ColumnInfo> types;
     for (std::size_t i = 0; i < how_many; ++i) {
       std::size_t f = *t.FieldIndex(fields[(first + i) % fields.size()]);
-      set += (set.empty() ? "" : ", ") + QuoteIdentifier(t.fields[f].code) + " = ?";
+      set += (set.empty() ? "" : ", ") + localdb::QuoteName(t.fields[f].code) + " = ?";
       values.push_back(donor[f]);
-      types.push_back(types_[f]);
+      types.push_back(state.types[f]);
     }
     values.insert(values.end(), key.begin(), key.end());
-    types.insert(types.end(), key_types_.begin(), key_types_.end());
-    Expect(ExecuteTyped(connection_, "UPDATE " + t.table + " SET " + set + KeyCondition(t), values,
-                        types),
+    types.insert(types.end(), state.key_types.begin(), state.key_types.end());
+    Expect(ExecuteTyped(connection_, "UPDATE " + t.table + " SET " + set + state.key_condition,
+                        values, types),
            t, "update");
   }
 
-  std::vector<Variant> PickKey(const TableDef& t, long long rows) {
-    std::string keys;
-    for (const std::string& k : t.keys) keys += (keys.empty() ? "" : ", ") + QuoteIdentifier(k);
-    long long offset = generator_.Int(0, rows - 1);
-    return connection_.Query("SELECT " + keys + " FROM " + t.table + " ORDER BY " + keys +
-                             " LIMIT 1 OFFSET " + std::to_string(offset))[0];
+  std::vector<Variant> PickKey(const TableState& state) {
+    long long offset = generator_.Int(0, state.rows - 1);
+    return connection_.Query(state.pick_key_sql + std::to_string(offset))[0];
   }
 
   // A key read from the table must find its row again.
@@ -559,8 +581,7 @@ class ChangeMaker {
   localdb::Connection& connection_;
   SampleData data_;
   Generator generator_;
-  std::vector<localdb::ColumnInfo> types_;
-  std::vector<localdb::ColumnInfo> key_types_;
+  std::map<const TableDef*, TableState> tables_;
 };
 
 }  // namespace

@@ -9,7 +9,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -38,6 +40,10 @@ class SampleData {
   // The row of that index, in catalogue field order. `salt` varies the fields that are no key
   // (0 for the rows that `create` writes).
   std::vector<Variant> Row(const TableDef& table, long long index, std::uint64_t salt = 0) const;
+  // Hands every row that `create` writes into the table (Row(table, i) for i below Count) to
+  // `take`, in index order.
+  void ForEachRow(const TableDef& table,
+                  const std::function<void(std::span<const Variant>)>& take) const;
   // The fields that `change` may update without breaking the data's consistency.
   std::vector<std::string> UpdatableFields(const TableDef& table) const;
 
@@ -45,6 +51,10 @@ class SampleData {
   long long calendars() const { return calendars_; }
 
  private:
+  // The row of that index of the table at `number` in the catalogue.
+  std::vector<Variant> Generate(const TableDef& table, std::size_t number, long long index,
+                                std::uint64_t salt) const;
+
   SampleOptions options_;
   long long activities_, orders_, configurations_, addresses_, employees_, calendars_, centres_;
 };

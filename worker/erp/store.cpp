@@ -1,14 +1,12 @@
 #include "worker/erp/store.h"
 
-#include <algorithm>
-#include <cmath>
-#include <cstdio>
-#include <cstdlib>
+#include <map>
+#include <mutex>
+#include <optional>
 
 #include "common/connection_string.h"
 #include "common/error.h"
 #include "common/text.h"
-#include "worker/erp/component.h"
 #include "worker/localdb/bulk_inserter.h"
 
 namespace qor::erp {
@@ -42,14 +40,14 @@ std::string SqliteJsonObject(const TableDef& t, const char* row, bool keys_only)
     if (keys_only && !t.IsKey(i)) continue;
     if (!first) out += ", ";
     first = false;
-    out += "'" + t.fields[i].code + "', " + row + "." + QuoteIdentifier(t.fields[i].code);
+    out += SqlQuote(t.fields[i].code) + ", " + row + "." + localdb::QuoteName(t.fields[i].code);
   }
   return out + ")";
 }
 
 std::string SqliteTrailInsert(const TableDef& t, const char* act, const char* row) {
-  return std::string("INSERT INTO ") + kAuditTable + " (tbl, tm, act, keyv, rec) VALUES ('" +
-         t.table + "', CAST(strftime('%s', 'now') AS INTEGER), '" + act + "', " +
+  return std::string("INSERT INTO ") + kAuditTable + " (tbl, tm, act, keyv, rec) VALUES (" +
+         SqlQuote(t.table) + ", CAST(strftime('%s', 'now') AS INTEGER), " + SqlQuote(act) + ", " +
          SqliteJsonObject(t, row, true) + ", " + SqliteJsonObject(t, row, false) + ");";
 }
 
@@ -90,6 +88,32 @@ BEGIN
 END
 $body$)sql";
 
+// The driver's error, naming the store by its redacted connection string.
+[[noreturn]] void ThrowCannotConnect(const std::string& connection_string, const Error& e) {
+  throw Error(e.number(), "ERP store",
+              "Cannot connect to the ERP store " +
+                  ConnectionString::Parse(connection_string).Redacted() + ": " + e.description(),
+              e.sqlstate(), e.native());
+}
+
+// The dialects of the stores connected to so far, by connection string (as given, without the
+// password from the environment), for the whole process: a later session connects once,
+// straight away with its driver's streaming options.
+std::mutex known_dialects_mutex;
+std::map<std::string, localdb::Dialect> known_dialects;
+
+std::optional<localdb::Dialect> KnownDialect(const std::string& connection_string) {
+  std::lock_guard<std::mutex> lock(known_dialects_mutex);
+  auto it = known_dialects.find(connection_string);
+  if (it == known_dialects.end()) return std::nullopt;
+  return it->second;
+}
+
+void RememberDialect(const std::string& connection_string, localdb::Dialect dialect) {
+  std::lock_guard<std::mutex> lock(known_dialects_mutex);
+  known_dialects[connection_string] = dialect;
+}
+
 }  // namespace
 
 std::string WithEnvironmentPassword(const std::string& connection_string) {
@@ -115,95 +139,50 @@ std::unique_ptr<localdb::Connection> ConnectStore(const std::string& connection_
   try {
     connection->Open(WithEnvironmentPassword(connection_string));
   } catch (const Error& e) {
-    throw Error(e.number(), "ERP store",
-                "Cannot connect to the ERP store " +
-                    ConnectionString::Parse(connection_string).Redacted() + ": " + e.description(),
-                e.sqlstate(), e.native());
+    ThrowCannotConnect(connection_string, e);
   }
   return connection;
 }
 
 std::shared_ptr<StoreSession> StoreSession::Open(const std::string& connection_string) {
   auto session = std::make_shared<StoreSession>();
+  localdb::Connection& connection = session->connection_;
   std::string full = WithEnvironmentPassword(connection_string);
   try {
-    session->connection_.Open(full);
+    if (std::optional<localdb::Dialect> known = KnownDialect(connection_string)) {
+      connection.Open(WithStreaming(full, *known));
+      if (connection.dialect() == *known) return session;
+      connection.Close();  // the data source names another driver now
+    }
     // The driver is known only once connected; reconnect with its streaming options so that
     // enumerations and readers keep memory flat.
-    std::string streaming = WithStreaming(full, session->connection_.dialect());
+    connection.Open(full);
+    RememberDialect(connection_string, connection.dialect());
+    std::string streaming = WithStreaming(full, connection.dialect());
     if (streaming != full) {
-      session->connection_.Close();
-      session->connection_.Open(streaming);
+      connection.Close();
+      connection.Open(streaming);
     }
   } catch (const Error& e) {
-    throw Error(e.number(), "ERP store",
-                "Cannot connect to the ERP store " +
-                    ConnectionString::Parse(connection_string).Redacted() + ": " + e.description(),
-                e.sqlstate(), e.native());
+    ThrowCannotConnect(connection_string, e);
   }
   return session;
 }
-
-std::string SqlLiteral(const Variant& value) {
-  switch (value.kind()) {
-    case Variant::Kind::kNull:
-      return "NULL";
-    case Variant::Kind::kText:
-      if (value.AsText()->find('\0') != std::string::npos) {
-        throw Error(kErpWrongArguments, "ERP store",
-                    "A text with a NUL character: " + DebugString(value));
-      }
-      return SqlQuote(*value.AsText());
-    case Variant::Kind::kDateTime:
-      return SqlQuote(value.AsDateTime()->ToIso());
-    case Variant::Kind::kDouble: {
-      double d = *value.AsDouble();
-      if (!std::isfinite(d)) {
-        throw Error(kErpWrongArguments, "ERP store", "No finite number: " + DebugString(value));
-      }
-      char buffer[40];
-      std::snprintf(buffer, sizeof buffer, "%.17g", d);
-      return buffer;
-    }
-    case Variant::Kind::kInteger:
-    case Variant::Kind::kBoolean:
-      return std::to_string(value.ToInteger());
-  }
-  return "NULL";
-}
-
-std::unique_ptr<localdb::Statement> OpenStreamingQuery(StoreSession& session,
-                                                       const std::string& sql,
-                                                       const std::vector<Variant>& parameters) {
-  auto statement = std::make_unique<localdb::Statement>(session.connection());
-  if (session.dialect() != localdb::Dialect::kSqlite) {
-    statement->Bind(parameters);
-    statement->ExecuteDirect(sql);
-    return statement;
-  }
-  std::string text;
-  std::size_t next = 0;
-  for (char c : sql) {
-    if (c != '?') {
-      text += c;
-      continue;
-    }
-    if (next >= parameters.size()) {
-      throw Error(kErpError, "ERP store", "More markers than values in: " + sql);
-    }
-    text += SqlLiteral(parameters[next++]);
-  }
-  statement->ExecuteDirect(text);
-  return statement;
-}
-
-std::string QuoteIdentifier(const std::string& name) { return "\"" + name + "\""; }
 
 std::string ColumnList(const TableDef& table) {
   std::string out;
   for (const FieldDef& f : table.fields) {
     if (!out.empty()) out += ", ";
-    out += QuoteIdentifier(f.code);
+    out += localdb::QuoteName(f.code);
+  }
+  return out;
+}
+
+std::string KeyList(const TableDef& table) {
+  std::string out;
+  for (const std::string& k : table.keys) {
+    if (!out.empty()) out += ", ";
+    out += localdb::QuoteName(k);
   }
   return out;
 }
@@ -217,14 +196,10 @@ std::vector<std::string> StoreTableStatements(localdb::Dialect dialect) {
     std::string sql = "CREATE TABLE " + t.table + " (";
     for (std::size_t i = 0; i < t.fields.size(); ++i) {
       const FieldDef& f = t.fields[i];
-      sql += QuoteIdentifier(f.code) + " " + ColumnType(f, dialect) +
+      sql += localdb::QuoteName(f.code) + " " + ColumnType(f, dialect) +
              (t.IsKey(i) ? " NOT NULL" : "") + ", ";
     }
-    sql += "PRIMARY KEY (";
-    for (std::size_t k = 0; k < t.keys.size(); ++k) {
-      sql += (k ? ", " : "") + QuoteIdentifier(t.keys[k]);
-    }
-    out.push_back(sql + "))");
+    out.push_back(sql + "PRIMARY KEY (" + KeyList(t) + "))");
   }
   out.push_back(std::string("CREATE TABLE ") + kAuditTable + " (" +
                 (pg ? "seq bigserial PRIMARY KEY" : "seq INTEGER PRIMARY KEY AUTOINCREMENT") +
@@ -240,7 +215,7 @@ std::vector<std::string> AuditTriggerStatements(localdb::Dialect dialect) {
     out.push_back(kPostgresCaptureFunction);
     for (const TableDef& t : ErpCatalogue()) {
       std::string args;
-      for (const std::string& k : t.keys) args += (args.empty() ? "'" : ", '") + k + "'";
+      for (const std::string& k : t.keys) args += (args.empty() ? "" : ", ") + SqlQuote(k);
       out.push_back("CREATE TRIGGER " + t.table + "_audit AFTER INSERT OR UPDATE OR DELETE ON " +
                     t.table + " FOR EACH ROW EXECUTE FUNCTION erp_audit_capture(" + args + ")");
     }
@@ -249,8 +224,8 @@ std::vector<std::string> AuditTriggerStatements(localdb::Dialect dialect) {
   for (const TableDef& t : ErpCatalogue()) {
     std::string same_keys;
     for (const std::string& k : t.keys) {
-      same_keys += (same_keys.empty() ? "" : " AND ") + std::string("OLD.") + QuoteIdentifier(k) +
-                   " IS NEW." + QuoteIdentifier(k);
+      same_keys += (same_keys.empty() ? "" : " AND ") + std::string("OLD.") +
+                   localdb::QuoteName(k) + " IS NEW." + localdb::QuoteName(k);
     }
     out.push_back("CREATE TRIGGER " + t.table + "_audit_i AFTER INSERT ON " + t.table + " BEGIN " +
                   SqliteTrailInsert(t, "I", "NEW") + " END");
@@ -265,11 +240,13 @@ std::vector<std::string> AuditTriggerStatements(localdb::Dialect dialect) {
   return out;
 }
 
-void CreateStore(localdb::Connection& connection) {
+void CreateStore(localdb::Connection& connection,
+                 const std::function<void(localdb::Connection&)>& fill) {
   localdb::Transaction transaction(connection);
   for (const std::string& sql : StoreTableStatements(connection.dialect())) {
     connection.Execute(sql);
   }
+  if (fill) fill(connection);
   for (const std::string& sql : AuditTriggerStatements(connection.dialect())) {
     connection.Execute(sql);
   }

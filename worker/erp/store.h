@@ -22,12 +22,11 @@
 // redacted only.
 #pragma once
 
+#include <functional>
 #include <memory>
-#include <span>
 #include <string>
 #include <vector>
 
-#include "common/variant.h"
 #include "worker/erp/catalogue.h"
 #include "worker/localdb/bulk_inserter.h"
 #include "worker/localdb/connection.h"
@@ -51,8 +50,10 @@ std::string WithStreaming(const std::string& connection_string, localdb::Dialect
 class StoreSession {
  public:
   // Connects with the password from the environment (WithEnvironmentPassword) and the
-  // streaming options of the store's driver. Throws Error naming the redacted connection
-  // string when the store cannot be reached.
+  // streaming options of the store's driver. The driver is found by connecting the first time
+  // a connection string is used in the process, which then reconnects with its options; later
+  // sessions connect once. Throws Error naming the redacted connection string when the store
+  // cannot be reached.
   static std::shared_ptr<StoreSession> Open(const std::string& connection_string);
 
   localdb::Connection& connection() { return connection_; }
@@ -66,30 +67,22 @@ class StoreSession {
 // Throws Error naming the redacted connection string.
 std::unique_ptr<localdb::Connection> ConnectStore(const std::string& connection_string);
 
-// Runs a query on the session's connection for reading row by row. The SQLite driver reads the
-// whole result of a statement with parameters into memory, StepAPI or not; on SQLite the
-// values therefore go into the statement as literals (text quoted, date-times as ISO text),
-// elsewhere they are bound. REQUIRES: the SQL's only "?" are the parameter markers.
-std::unique_ptr<localdb::Statement> OpenStreamingQuery(StoreSession& session,
-                                                       const std::string& sql,
-                                                       const std::vector<Variant>& parameters);
-// The value as an SQL literal: quoted text (quotes doubled), a number, a date-time as quoted
-// ISO text, NULL. Throws Error for text holding a NUL character or a number that is no finite.
-std::string SqlLiteral(const Variant& value);
-
-// The identifier quoted for SQL ("desc" and "user" are reserved words).
-std::string QuoteIdentifier(const std::string& name);
 // The table's fields, quoted and separated by commas, in catalogue order.
 std::string ColumnList(const TableDef& table);
+// The table's key fields, quoted and separated by commas, in key order.
+std::string KeyList(const TableDef& table);
 
 // Statements that create the store: the seventeen tables (dropped first when they exist) and
-// the audit trail. Triggers come separately, so that the simulator can fill the tables before
+// the audit trail. Triggers come separately, so that the tables can be filled (CreateStore) before
 // changes are recorded.
 std::vector<std::string> StoreTableStatements(localdb::Dialect dialect);
 // Statements that create the triggers filling the audit trail, for every table.
 std::vector<std::string> AuditTriggerStatements(localdb::Dialect dialect);
 // Runs both inside one transaction: tables, trail and triggers stand all or not at all.
-void CreateStore(localdb::Connection& connection);
+// `fill`, when given, runs in between, inside the same transaction: rows it writes are the
+// state before the trail begins.
+void CreateStore(localdb::Connection& connection,
+                 const std::function<void(localdb::Connection&)>& fill = {});
 
 // Writes rows into one store table through the local database layer's bulk path. Values
 // come in catalogue field order. REQUIRES: `connection` outlives the inserter.

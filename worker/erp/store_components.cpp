@@ -18,6 +18,15 @@ void ExpectNoArguments(const Object& o, std::string_view member, std::span<const
   if (!args.empty()) ThrowWrongArguments(o.class_id(), member, "it takes no arguments");
 }
 
+// A query on the session's connection whose result is read row by row.
+std::unique_ptr<localdb::Statement> OpenStreamingQuery(StoreSession& session,
+                                                       const std::string& sql,
+                                                       const std::vector<Variant>& parameters) {
+  auto statement = std::make_unique<localdb::Statement>(session.connection());
+  statement->ExecuteStreaming(sql, parameters);
+  return statement;
+}
+
 // Ahead-reading over a source of items: `hasMoreElements` fetches the next item once and
 // keeps it until `nextElement` takes it.
 class Enumeration : public Object {
@@ -141,11 +150,7 @@ class StoreManager : public Object {
 
   Value List(const ListMethodDef& list, std::string_view name, std::span<const Value> args) {
     const std::shared_ptr<StoreSession>& session = this->session(name);
-    if (args.size() != 2 * list.bounds.size()) {
-      ThrowWrongArguments(class_id(), name,
-                          "it takes " + std::to_string(2 * list.bounds.size()) +
-                              " range arguments, not " + std::to_string(args.size()));
-    }
+    CheckRangeArguments(class_id(), name, list.bounds.size(), args.size());
     std::string where;
     std::vector<Variant> parameters;
     for (std::size_t i = 0; i < list.bounds.size(); ++i) {
@@ -154,16 +159,13 @@ class StoreManager : public Object {
                        class_id() + "." + std::string(name));
       if (range.IsEmpty()) return Value();  // nothing can be listed
       where += (where.empty() ? " WHERE " : " AND ") +
-               range.SqlCondition(QuoteIdentifier(table_.fields[field].code), !table_.IsKey(field),
-                                  parameters);
+               range.SqlCondition(localdb::QuoteName(table_.fields[field].code),
+                                  !table_.IsKey(field), parameters);
     }
-    std::string order;
-    for (const std::string& k : table_.keys)
-      order += (order.empty() ? "" : ", ") + QuoteIdentifier(k);
-    auto statement = OpenStreamingQuery(
-        *session,
-        "SELECT " + ColumnList(table_) + " FROM " + table_.table + where + " ORDER BY " + order,
-        parameters);
+    auto statement = OpenStreamingQuery(*session,
+                                        "SELECT " + ColumnList(table_) + " FROM " + table_.table +
+                                            where + " ORDER BY " + KeyList(table_),
+                                        parameters);
     return Value(
         ObjectPtr(std::make_shared<StoreEnumeration>(session, table_, std::move(statement))));
   }

@@ -9,9 +9,10 @@
 // its upper bound). `Close` lets go of the store.
 //
 // Enumerations: `hasMoreElements` (asked as often as wanted without moving on) and
-// `nextElement`. They and the audit reader stream from the store (OpenStreamingQuery, under the
-// driver options of StoreSession): memory stays flat whatever the table's or trail's size, and
-// a manager can list again while one of its enumerations or a reader is still being read.
+// `nextElement`. They and the audit reader stream from the store
+// (localdb::Statement::ExecuteStreaming, under the driver options of StoreSession): memory stays
+// flat whatever the table's or trail's size, and a manager can list again while one of its
+// enumerations or a reader is still being read.
 //
 // Elements: the table's getters (record_object.h). A business object created from its class
 // identifier holds no record.
@@ -53,9 +54,5 @@ class StoreComponentFactory : public ComponentFactory {
  private:
   std::shared_ptr<const StoreSettings> settings_;
 };
-
-// The class identifier of enumerations.
-inline constexpr const char* kEnumerationClassId = "java.util.Enumeration";
-inline constexpr const char* kAuditReaderClassId = "audit.AuditReader";
 
 }  // namespace qor::erp

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <functional>
 
 #include "common/error.h"
@@ -408,27 +407,6 @@ TEST(StoreConnectionTest, PasswordAndStreamingOptions) {
   EXPECT_EQ(WithStreaming("DSN=a", localdb::Dialect::kPostgres),
             "DSN=a;UseDeclareFetch=1;Fetch=1000");
   EXPECT_EQ(WithStreaming("DSN=a", localdb::Dialect::kOther), "DSN=a");
-}
-
-// The literals that the SQLite store's streaming queries carry in place of parameters.
-TEST(StoreConnectionTest, SqlLiterals) {
-  struct Case {
-    Variant value;
-    const char* literal;
-  };
-  const Case cases[] = {
-      {"A'B", "'A''B'"},   {"", "''"},
-      {Variant(), "NULL"}, {42, "42"},
-      {-1.5, "-1.5"},      {DateTime::FromCivil(2024, 3, 5, 1, 2, 3), "'2024-03-05 01:02:03'"},
-  };
-  for (const Case& c : cases) EXPECT_EQ(SqlLiteral(c.value), c.literal) << DebugString(c.value);
-  // Doubles read back exactly.
-  for (double d : {99999.9999, 99999.999, 0.1, 1e-300, -1e12, 960.125}) {
-    EXPECT_EQ(std::strtod(SqlLiteral(d).c_str(), nullptr), d) << SqlLiteral(d);
-  }
-  for (const Variant& bad : {Variant(std::string("a\0b", 3)), Variant(std::nan(""))}) {
-    EXPECT_THROW(SqlLiteral(bad), Error) << DebugString(bad);
-  }
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "worker/localdb/statement.h"
 
+#include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "common/text.h"
@@ -44,6 +46,35 @@ std::string QuoteName(std::string_view name) {
     if (c == '"') quoted += '"';
   }
   return quoted + "\"";
+}
+
+std::string SqlLiteral(const Variant& value) {
+  switch (value.kind()) {
+    case Variant::Kind::kNull:
+      return "NULL";
+    case Variant::Kind::kText:
+      if (value.AsText()->find('\0') != std::string::npos) {
+        throw Error(kDatabaseError, "SqlLiteral",
+                    "A text with a NUL character: " + DebugString(value), "22021", 0);
+      }
+      return SqlQuote(*value.AsText());
+    case Variant::Kind::kDateTime:
+      return SqlQuote(value.AsDateTime()->ToIso());
+    case Variant::Kind::kDouble: {
+      double d = *value.AsDouble();
+      if (!std::isfinite(d)) {
+        throw Error(kDatabaseError, "SqlLiteral", "No finite number: " + DebugString(value),
+                    "22003", 0);
+      }
+      char buffer[40];
+      std::snprintf(buffer, sizeof buffer, "%.17g", d);
+      return buffer;
+    }
+    case Variant::Kind::kInteger:
+    case Variant::Kind::kBoolean:
+      return std::to_string(value.ToInteger());
+  }
+  return "NULL";
 }
 
 void CheckValueFits(const ColumnInfo& column, const Variant& value, const char* source) {
@@ -208,6 +239,31 @@ long long Statement::ExecuteDirect(const std::string& sql) {
                                reinterpret_cast<SQLCHAR*>(const_cast<char*>(sql.c_str())), SQL_NTS);
   Check(rc, handle_, "Statement.Execute");
   return rc == SQL_NO_DATA ? 0 : RowCount();
+}
+
+void Statement::ExecuteStreaming(const std::string& sql, std::span<const Variant> parameters) {
+  if (connection_.dialect() != Dialect::kSqlite) {
+    Bind(parameters);
+    ExecuteDirect(sql);
+    return;
+  }
+  std::string text;
+  std::size_t next = 0;
+  for (char c : sql) {
+    if (c != '?') {
+      text += c;
+      continue;
+    }
+    if (next >= parameters.size()) {
+      throw Error(kDatabaseError, "Statement.ExecuteStreaming",
+                  "More markers than values in: " + sql, "07002", 0);
+    }
+    text += SqlLiteral(parameters[next++]);
+  }
+  // Values bound before would stand for markers that the text no longer has.
+  SQLFreeStmt(handle_.get(), SQL_RESET_PARAMS);
+  parameters_.Clear();
+  ExecuteDirect(text);
 }
 
 long long Statement::RowCount() {

@@ -34,6 +34,11 @@ std::string QuoteName(std::string_view name);
 // A date-time as ODBC's timestamp (no fractions of a second).
 SQL_TIMESTAMP_STRUCT ToTimestamp(const DateTime& value);
 
+// The value as an SQL literal: quoted text (quotes doubled), a number, a date-time as quoted
+// ISO text, NULL. Throws Error for text holding a NUL character (SQLSTATE 22021) or a number
+// that is not finite (22003).
+std::string SqlLiteral(const Variant& value);
+
 // Refuses (SQLSTATE 22001) text longer than `column` holds: drivers that do not enforce a
 // length would store it whole, and others would cut it.
 void CheckValueFits(const ColumnInfo& column, const Variant& value, const char* source);
@@ -88,6 +93,12 @@ class Statement {
   long long Execute();
   // Prepares nothing: runs `sql` once with the bound parameters.
   long long ExecuteDirect(const std::string& sql);
+  // Runs a query whose result is to be read row by row (on a connection whose driver options
+  // make it stream: SQLite StepAPI=1, PostgreSQL UseDeclareFetch=1). The SQLite driver reads
+  // the whole result of a statement with parameters into memory, StepAPI or not; on SQLite the
+  // values therefore go into the text as literals (SqlLiteral), elsewhere they are bound.
+  // REQUIRES: the SQL's only "?" are the parameter markers.
+  void ExecuteStreaming(const std::string& sql, std::span<const Variant> parameters);
 
   // The columns of the current result.
   const std::vector<ColumnInfo>& columns();
