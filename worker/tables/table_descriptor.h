@@ -106,7 +106,7 @@ struct TableDescriptor {
 
   // Deviation of the changed-data copy: how an inserted or updated row is written. Empty:
   // filled from the current object.
-  ChangedRowWriter write_changed_row;
+  ChangedRowWriter write_changed_row = nullptr;
 };
 
 // Every table whose copy is built, in catalogue order.
